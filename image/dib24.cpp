@@ -1,0 +1,104 @@
+#include "dib24.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// Truncation toward zero, saturated so that absurd header values cannot
+// overflow the integer conversion.
+std::int32_t truncateToInt(double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
+    if (value <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(value);
+}
+
+}  // namespace
+
+std::int32_t pelsPerMetreFromDpi(std::int32_t dotsPerInch) {
+    return truncateToInt(dotsPerInch * 39.37007874015748 + 0.5);
+}
+
+std::int32_t dpiFromPelsPerMetre(std::int32_t pelsPerMetre) { return truncateToInt(pelsPerMetre * 0.0254 + 0.5); }
+
+std::int32_t strideForWidth(std::int32_t width) {
+    const std::int32_t n = 3 * width;
+    return 4 * (n / 4 + (n % 4 != 0 ? 1 : 0));
+}
+
+dib24::dib24()
+    : oldBitmap(nullptr),
+      bmi(),
+      dibSection(nullptr),
+      memoryDC(nullptr),
+      pixels(nullptr),
+      width(0),
+      height(0),
+      stride(0),
+      resolution(0) {}
+
+dib24::~dib24() { release(); }
+
+bool dib24::create(int newWidth, int newHeight, int newResolution) {
+    release();
+    resolution = newResolution;
+
+    BITMAPINFOHEADER& h = bmi.bmiHeader;
+    h.biSize = 40;
+    h.biWidth = newWidth;
+    h.biHeight = newHeight;
+    h.biPlanes = 1;
+    h.biBitCount = 24;
+    h.biCompression = BI_RGB;
+    h.biSizeImage = 0;
+    h.biXPelsPerMeter = pelsPerMetreFromDpi(resolution);
+    h.biYPelsPerMeter = h.biXPelsPerMeter;
+    h.biClrUsed = 0;
+    h.biClrImportant = 0;
+
+    void* bits = nullptr;
+    dibSection = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    pixels = static_cast<std::uint8_t*>(bits);
+    updateGeometry();
+    h.biSizeImage = static_cast<DWORD>(stride) * static_cast<DWORD>(height);
+
+    memoryDC = CreateCompatibleDC(nullptr);
+    oldBitmap = SelectObject(memoryDC, dibSection);
+    return true;
+}
+
+void dib24::release() {
+    if (memoryDC) {
+        SelectObject(memoryDC, oldBitmap);
+        DeleteDC(memoryDC);
+    }
+    if (dibSection) DeleteObject(dibSection);
+    dibSection = nullptr;
+    oldBitmap = nullptr;
+    memoryDC = nullptr;
+    pixels = nullptr;
+    width = 0;
+    height = 0;
+    stride = 0;
+}
+
+void dib24::updateGeometry() {
+    if (dibSection) {
+        width = bmi.bmiHeader.biWidth;
+        height = bmi.bmiHeader.biHeight;
+        stride = strideForWidth(width);
+    } else {
+        width = 0;
+        height = 0;
+        stride = 0;
+        pixels = nullptr;
+    }
+}
+
+void dib24::draw(HDC dc, int x, int y, int cx, int cy, int srcX, int srcY) {
+    if (!pixels) return;
+    StretchDIBits(dc, x, y, cx, cy, srcX, srcY, bmi.bmiHeader.biWidth, bmi.bmiHeader.biHeight, pixels, &bmi,
+                  DIB_RGB_COLORS, SRCCOPY);
+}

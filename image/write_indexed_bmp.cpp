@@ -1,0 +1,99 @@
+#include "write_indexed_bmp.h"
+
+#include <array>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace {
+
+void put16(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+void put32(std::uint8_t* p, std::uint32_t v) {
+    put16(p, v & 0xFFFFu);
+    put16(p + 2, v >> 16);
+}
+
+// Maps each palette colour to the lowest index that holds it.
+class ColorToIndex {
+public:
+    explicit ColorToIndex(const Palette& palette) {
+        keys_.fill(kEmpty);
+        for (int k = palette.count - 1; k >= 0; --k) insert(key(palette.red(k), palette.green(k), palette.blue(k)), k);
+    }
+    std::uint8_t find(std::uint32_t colour) const {
+        for (std::uint32_t slot = hash(colour);; slot = (slot + 1) & kMask) {
+            if (keys_[slot] == colour) return values_[slot];
+            if (keys_[slot] == kEmpty) return 0;
+        }
+    }
+    static std::uint32_t key(std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
+        return red << 16 | green << 8 | blue;
+    }
+
+private:
+    static constexpr std::uint32_t kSlots = 1024;
+    static constexpr std::uint32_t kMask = kSlots - 1;
+    static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+    static std::uint32_t hash(std::uint32_t colour) { return (colour * 2654435761u) >> 22; }
+    void insert(std::uint32_t colour, int index) {
+        std::uint32_t slot = hash(colour);
+        while (keys_[slot] != kEmpty && keys_[slot] != colour) slot = (slot + 1) & kMask;
+        keys_[slot] = colour;  // later (lower) indices overwrite earlier ones
+        values_[slot] = static_cast<std::uint8_t>(index);
+    }
+    std::array<std::uint32_t, kSlots> keys_;
+    std::array<std::uint8_t, kSlots> values_{};
+};
+
+}  // namespace
+
+bool writeIndexedBmp(const ImageView& image, const Palette& palette, std::int32_t pelsPerMetre,
+                     const ByteWriter& write) {
+    const std::int64_t width = image.empty() ? 0 : image.width;
+    const std::int64_t height = image.empty() ? 0 : image.height;
+    const std::int64_t rowBytes = (width + 3) / 4 * 4;
+    const std::int64_t paletteBytes = 4 * static_cast<std::int64_t>(palette.count);
+    const std::int64_t offBits = 14 + 40 + paletteBytes;
+    const std::int64_t fileSize = offBits + rowBytes * height;
+    if (fileSize > std::numeric_limits<std::int32_t>::max()) return false;
+
+    std::vector<std::uint8_t> head(static_cast<std::size_t>(offBits), 0);
+    std::uint8_t* p = head.data();
+    put16(p, 0x4D42);
+    put32(p + 2, static_cast<std::uint32_t>(fileSize));
+    put32(p + 10, static_cast<std::uint32_t>(offBits));
+    std::uint8_t* info = p + 14;
+    put32(info, 40);
+    put32(info + 4, static_cast<std::uint32_t>(width));
+    put32(info + 8, static_cast<std::uint32_t>(height));
+    put16(info + 12, 1);
+    put16(info + 14, 8);
+    put32(info + 16, 0);
+    put32(info + 20, static_cast<std::uint32_t>(rowBytes * height));
+    put32(info + 24, static_cast<std::uint32_t>(pelsPerMetre));
+    put32(info + 28, static_cast<std::uint32_t>(pelsPerMetre));
+    put32(info + 32, static_cast<std::uint32_t>(palette.count));
+    put32(info + 36, 0);
+    for (int k = 0; k < palette.count; ++k) {
+        std::uint8_t* entry = info + 40 + 4 * k;
+        entry[0] = palette.blue(k);
+        entry[1] = palette.green(k);
+        entry[2] = palette.red(k);
+        entry[3] = 0;
+    }
+    if (!write(head.data(), head.size())) return false;
+
+    const ColorToIndex indexOf(palette);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(rowBytes), 0);
+    for (std::int64_t r = 0; r < height; ++r) {
+        const std::uint8_t* source = image.pixels + r * image.stride;
+        for (std::int64_t x = 0; x < width; ++x, source += 3) {
+            row[static_cast<std::size_t>(x)] = indexOf.find(ColorToIndex::key(source[2], source[1], source[0]));
+        }
+        if (!write(row.data(), row.size())) return false;
+    }
+    return true;
+}

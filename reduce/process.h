@@ -1,0 +1,14 @@
+// The reduction pass: census, median cut, palette derivation and remap, run
+// in that order on one image, rewriting its pixels in place so that it uses
+// at most 256 colours. Writes, in this order:
+//   "color count: %d\n", "palette count:%d\n", and one
+//   "pal[%d] (count:%g) : %d, %d, %d\n" per palette entry.
+#pragma once
+
+#include "image_view.h"
+#include "palette.h"
+#include "text_sink.h"
+
+// Returns the palette that every pixel now holds one colour of. The lowest
+// index of a colour in it is the entry that its pixels chose.
+Palette reduceImage(const ImageView& image, TextSink& out);

@@ -1,0 +1,40 @@
+// Generated pictures for tests and benchmarks, and a plain owned 24-bit
+// bottom-up buffer to run the reduction pass on without any platform code.
+#pragma once
+
+#include "bmp_builder.h"
+#include "image_view.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace testsupport {
+
+// Photo-like: sky gradient, a sun, skin-toned faces, foliage texture, fine
+// stripes and sensor-like noise. Far more than 256 colours.
+Picture testCard(std::int32_t width, std::int32_t height, std::uint32_t seed = 1);
+// Independent uniform noise in every channel.
+Picture noise(std::int32_t width, std::int32_t height, std::uint32_t seed);
+// A smooth diagonal gradient through the colour cube.
+Picture gradient(std::int32_t width, std::int32_t height);
+// `colours` distinct colours scattered at random (every one used when the
+// picture has at least that many pixels).
+Picture fewColours(std::int32_t width, std::int32_t height, int colours, std::uint32_t seed);
+
+// A bottom-up, 4-byte-padded 24-bit buffer, as the program's images are.
+class OwnedImage {
+public:
+    explicit OwnedImage(const Picture& picture);
+    ImageView view() { return ImageView{width_ && height_ ? bytes_.data() : nullptr, width_, height_, stride_}; }
+    Picture picture() const;
+
+private:
+    std::int32_t width_;
+    std::int32_t height_;
+    std::int32_t stride_;
+    std::vector<std::uint8_t> bytes_;
+};
+
+Picture pictureOf(const ImageView& view);
+
+}  // namespace testsupport
