@@ -1,0 +1,95 @@
+#include "bmp_builder.h"
+#include "dib24.h"
+#include "pictures.h"
+#include "write_indexed_bmp.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+Bytes writeToMemory(const ImageView& view, const Palette& palette, std::int32_t pelsPerMetre) {
+    Bytes out;
+    const bool ok = writeIndexedBmp(view, palette, pelsPerMetre, [&](const std::uint8_t* data, std::size_t size) {
+        out.insert(out.end(), data, data + size);
+        return true;
+    });
+    EXPECT_TRUE(ok);
+    return out;
+}
+
+Palette paletteOf(std::initializer_list<Bgr> colours) {
+    Palette p;
+    for (const Bgr& c : colours) {
+        p.rgb[static_cast<std::size_t>(3 * p.count)] = c.r;
+        p.rgb[static_cast<std::size_t>(3 * p.count + 1)] = c.g;
+        p.rgb[static_cast<std::size_t>(3 * p.count + 2)] = c.b;
+        ++p.count;
+    }
+    return p;
+}
+
+}  // namespace
+
+TEST(WriteIndexedBmp, HeaderPaletteAndRowsFollowTheFormat) {
+    const Bgr red{0, 0, 255}, green{0, 255, 0}, blue{255, 0, 0};
+    Picture picture(5, 2);
+    picture.pixels = {red, green, blue, red, red, blue, blue, green, green, red};
+    OwnedImage image(picture);
+    const Bytes file = writeToMemory(image.view(), paletteOf({red, green, blue}), 3780);
+
+    const std::uint32_t offBits = 14 + 40 + 3 * 4;
+    ASSERT_EQ(file.size(), offBits + 2 * 8);
+    EXPECT_EQ(file[0], 'B');
+    EXPECT_EQ(file[1], 'M');
+    EXPECT_EQ(getU32(file, 2), file.size());
+    EXPECT_EQ(getU32(file, 10), offBits);
+    EXPECT_EQ(getU32(file, 14), 40u);
+    EXPECT_EQ(getU32(file, 18), 5u);
+    EXPECT_EQ(getU32(file, 22), 2u);
+    EXPECT_EQ(file[28], 8);
+    EXPECT_EQ(getU32(file, 30), 0u);
+    EXPECT_EQ(getU32(file, 34), 16u);
+    EXPECT_EQ(getU32(file, 38), 3780u);
+    EXPECT_EQ(getU32(file, 42), 3780u);
+    EXPECT_EQ(getU32(file, 46), 3u);
+    // Palette in entry order as blue, green, red, 0.
+    const std::uint8_t expectedPalette[] = {0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0};
+    EXPECT_TRUE(std::equal(std::begin(expectedPalette), std::end(expectedPalette), file.begin() + 54));
+    // Bottom row first, padded to 8 bytes with zeros.
+    const std::uint8_t expectedRows[] = {2, 2, 1, 1, 0, 0, 0, 0, 0, 1, 2, 0, 0, 0, 0, 0};
+    EXPECT_TRUE(std::equal(std::begin(expectedRows), std::end(expectedRows), file.begin() + offBits));
+}
+
+TEST(WriteIndexedBmp, EqualEntriesResolveToTheLowestIndex) {
+    const Bgr grey{9, 9, 9}, white{255, 255, 255};
+    OwnedImage image(Picture(3, 1, grey));
+    const Bytes file = writeToMemory(image.view(), paletteOf({white, grey, grey}), 0);
+    EXPECT_EQ(file[14 + 40 + 12], 1);
+    EXPECT_EQ(file[14 + 40 + 12 + 2], 1);
+}
+
+TEST(WriteIndexedBmp, ReadingTheFileBackGivesThePixels) {
+    const Bgr a{1, 2, 3}, b{200, 100, 50}, c{0, 0, 0}, d{255, 255, 255};
+    Picture picture(7, 5);
+    for (std::size_t i = 0; i < picture.pixels.size(); ++i) picture.pixels[i] = std::vector<Bgr>{a, b, c, d}[i * 5 % 4];
+    OwnedImage image(picture);
+    const Bytes file = writeToMemory(image.view(), paletteOf({a, b, c, d}), 2835);
+    dib24 reloaded;
+    reloaded.create(1, 1, 0);
+    FilePtr stream = openBytes(file);
+    ASSERT_TRUE(reloaded.readBmp(stream.get()));
+    EXPECT_EQ(pictureOf(reloaded.view()), picture);
+    EXPECT_EQ(reloaded.resolution, 72);
+}
+
+TEST(WriteIndexedBmp, AWriterThatRefusesStopsTheWriting) {
+    OwnedImage image(Picture(4, 4, {1, 1, 1}));
+    int calls = 0;
+    EXPECT_FALSE(writeIndexedBmp(image.view(), paletteOf({{1, 1, 1}}), 0, [&](const std::uint8_t*, std::size_t) {
+        ++calls;
+        return calls < 2;
+    }));
+    EXPECT_EQ(calls, 2);
+}
