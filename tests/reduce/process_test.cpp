@@ -1,0 +1,71 @@
+#include "pictures.h"
+#include "process.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+Bgr rgb(int r, int g, int b) {
+    return {static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r)};
+}
+
+std::string reduce(OwnedImage& image, Palette* palette = nullptr) {
+    StringSink out;
+    const Palette p = reduceImage(image.view(), out);
+    if (palette) *palette = p;
+    return out.text();
+}
+
+}  // namespace
+
+TEST(ReductionPass, TwoByTwoWorkedExample) {
+    Picture picture(2, 2);
+    picture.pixels = {rgb(255, 0, 0), rgb(0, 0, 255), rgb(0, 255, 0), rgb(255, 0, 0)};
+    OwnedImage image(picture);
+    EXPECT_EQ(reduce(image),
+              "color count: 3\n"
+              "palette count:3\n"
+              "pal[0] (count:2) : 255, 0, 0\n"
+              "pal[1] (count:1) : 0, 255, 0\n"
+              "pal[2] (count:1) : 0, 0, 255\n");
+    EXPECT_EQ(image.picture(), picture);
+}
+
+TEST(ReductionPass, AnImageWithoutPixelsStillReportsOneEmptyEntry) {
+    OwnedImage image(Picture(0, 0));
+    EXPECT_EQ(reduce(image), "color count: 0\npalette count:1\npal[0] (count:0) : 0, 0, 0\n");
+}
+
+TEST(ReductionPass, ManyColoursComeDownToAtMost256AllFromThePalette) {
+    OwnedImage image(testCard(64, 48));
+    Palette palette;
+    const std::string report = reduce(image, &palette);
+    EXPECT_EQ(report.rfind("color count: ", 0), 0u);
+    EXPECT_NE(report.find("\npalette count:256\n"), std::string::npos);
+    EXPECT_EQ(palette.count, 256);
+    const Picture out = image.picture();
+    for (const Bgr& p : out.pixels) {
+        bool found = false;
+        for (int k = 0; k < palette.count && !found; ++k)
+            found = palette.red(k) == p.r && palette.green(k) == p.g && palette.blue(k) == p.b;
+        ASSERT_TRUE(found);
+    }
+    // One line per entry, counts adding up to the pixels.
+    long total = 0;
+    std::size_t lines = 0;
+    for (std::size_t at = report.find("pal["); at != std::string::npos; at = report.find("pal[", at + 1)) {
+        total += std::stol(report.substr(report.find("count:", at) + 6));
+        ++lines;
+    }
+    EXPECT_EQ(lines, 256u);
+    EXPECT_EQ(total, 64 * 48);
+}
+
+TEST(ReductionPass, FewColoursGiveOneBoxEach) {
+    const Picture picture = fewColours(13, 11, 40, 3);
+    OwnedImage image(picture);
+    const std::string report = reduce(image);
+    EXPECT_EQ(report.rfind("color count: 40\npalette count:40\n", 0), 0u);
+}
