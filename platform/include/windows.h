@@ -138,6 +138,14 @@ struct MSG {
     POINT pt;
 };
 
+struct MINMAXINFO {
+    POINT ptReserved;
+    POINT ptMaxSize;
+    POINT ptMaxPosition;
+    POINT ptMinTrackSize;
+    POINT ptMaxTrackSize;
+};
+
 struct PAINTSTRUCT {
     HDC hdc;
     BOOL fErase;
@@ -203,6 +211,7 @@ struct WNDCLASSEXA {
 #define WM_QUIT 0x0012
 #define WM_ERASEBKGND 0x0014
 #define WM_SHOWWINDOW 0x0018
+#define WM_GETMINMAXINFO 0x0024
 #define WM_SETICON 0x0080
 #define WM_NCCREATE 0x0081
 #define WM_NCDESTROY 0x0082
@@ -256,6 +265,12 @@ struct WNDCLASSEXA {
 #define GWLP_WNDPROC (-4)
 #define GWL_WNDPROC (-4)
 #define MF_BYCOMMAND 0x00000000L
+#define MF_BYPOSITION 0x00000400L
+#define MK_LBUTTON 0x0001
+#define MK_RBUTTON 0x0002
+#define MK_SHIFT 0x0004
+#define MK_CONTROL 0x0008
+#define MK_MBUTTON 0x0010
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
 #define SW_HIDE 0

@@ -1,0 +1,72 @@
+// Test hooks of our Win32 subset (Linux only): run the window layer on an
+// off-screen display, inject what a user would do, and observe the calls
+// that the window code makes. Used by the tests of the layer and of the
+// window framework; the programs never include it.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct RecordedCall {
+    std::string name;  // the API call, or a refusal of the layer
+    HWND hwnd;
+    std::uintptr_t a, b, c;  // the call's other arguments, in order
+};
+
+namespace test {
+
+// Puts the layer on an off-screen display (replacing the one it chose);
+// only while no window exists. With closeAfterFirstPaint the layer asks each
+// window to close (SC_CLOSE) once it has been painted, as when there is no
+// display at all.
+bool useOffscreenDisplay(bool closeAfterFirstPaint = false);
+
+// Called, on the off-screen display, whenever WaitMessage would sleep:
+// the place where a test acts as the user. Without one, WaitMessage returns
+// after two seconds of nothing.
+void setIdleHook(std::function<void()> hook);
+
+// Records the calls made from now on (SendMessageA, DefWindowProcA,
+// DestroyWindow, RemoveMenu, EnableWindow, ShowWindow, ...).
+void startRecording();
+std::vector<RecordedCall> stopRecording();
+// Adds a marker to the recording, to place the caller's own events in it.
+void note(const std::string& what);
+
+// What the user does.
+void injectCloseRequest(HWND hwnd);  // the close button: WM_SYSCOMMAND SC_CLOSE
+void injectButton(HWND hwnd, int button, bool press, int x, int y, DWORD timeMs);  // 1 left, 2 middle, 3 right
+void injectExpose(HWND hwnd);                   // the window was uncovered
+void injectMinimizedByUser(HWND hwnd, bool minimized);  // the window manager minimised / restored it
+void injectDisplayLost();                     // the display's connection is gone
+
+// What the window is like now.
+struct WindowState {
+    bool visible;
+    bool minimized;
+    bool enabled;
+    bool invalid;
+    int clientWidth;
+    int clientHeight;
+    std::string title;
+    DWORD style;
+    HICON bigIcon;
+    HICON smallIcon;
+};
+WindowState windowState(HWND hwnd);
+std::vector<UINT> menuCommands(HMENU menu);  // separators as 0
+// The client area as drawn: 0x00RRGGBB, rows top-down.
+std::vector<std::uint32_t> clientPixels(HWND hwnd);
+int liveWindows();
+
+// Destroys every window and empties the queue, for the next test.
+void reset();
+
+}  // namespace test
+}  // namespace platform

@@ -1,0 +1,265 @@
+// USER32 subset: the thread's message queue, the modal-loop calls, input
+// from the display, and the choice of display. One queue, for the program's
+// thread; PostMessageA and PostQuitMessage may also be called from other
+// threads, and wake a WaitMessage that is sleeping.
+#include "user_internal.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <mutex>
+
+namespace platform {
+namespace {
+
+std::mutex queueMutex;
+std::deque<MSG> posted;
+std::deque<MSG> input;
+bool quitPending = false;
+int quitCode = 0;
+
+int wakeFd() {
+    static const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    return fd;
+}
+
+void wake() {
+    const std::uint64_t one = 1;
+    if (wakeFd() >= 0) {
+        ssize_t ignored = write(wakeFd(), &one, sizeof one);
+        (void)ignored;
+    }
+}
+
+void drainWake() {
+    std::uint64_t value;
+    if (wakeFd() >= 0) {
+        ssize_t ignored = read(wakeFd(), &value, sizeof value);
+        (void)ignored;
+    }
+}
+
+std::unique_ptr<Backend>& currentBackend() {
+    static std::unique_ptr<Backend> instance;
+    return instance;
+}
+
+bool matches(const MSG& msg, HWND filter, UINT low, UINT high) {
+    if (filter && msg.hwnd != filter) return false;
+    if (low == 0 && high == 0) return true;
+    return msg.message >= low && msg.message <= high;
+}
+
+bool takeFrom(std::deque<MSG>& queue, MSG* out, HWND filter, UINT low, UINT high, bool remove) {
+    for (auto it = queue.begin(); it != queue.end(); ++it) {
+        if (!matches(*it, filter, low, high)) continue;
+        *out = *it;
+        if (remove) queue.erase(it);
+        return true;
+    }
+    return false;
+}
+
+// The double-click of a CS_DBLCLKS class: the same button again on the same
+// window within the double-click time and rectangle.
+constexpr DWORD doubleClickTime = 500;
+constexpr int doubleClickHalfWidth = 2;
+struct LastPress {
+    HWND hwnd = nullptr;
+    int button = 0;
+    DWORD time = 0;
+    int x = 0;
+    int y = 0;
+} lastPress;
+WPARAM buttonsHeld = 0;
+
+std::vector<RecordedCall>* recording = nullptr;
+
+}  // namespace
+
+Backend& backend() {
+    std::unique_ptr<Backend>& b = currentBackend();
+    if (b) return *b;
+    std::string why;
+    b = makeX11Backend(why);
+    if (!b) {
+        std::fprintf(stderr, "%s: no display available (%s); drawing off-screen and closing the window after its first paint\n",
+                     programName(), why.c_str());
+        b = makeHeadlessBackend(true);
+    }
+    return *b;
+}
+
+bool replaceBackend(std::unique_ptr<Backend> next) {
+    if (!liveWindowHandles().empty()) return false;
+    currentBackend() = std::move(next);
+    return true;
+}
+
+DWORD currentTime() {
+    using namespace std::chrono;
+    return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void postInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeMs) {
+    {
+        std::lock_guard<std::mutex> lock(queueMutex);
+        input.push_back(MSG{hwnd, message, wParam, lParam, timeMs, POINT{0, 0}});
+    }
+    wake();
+}
+
+void deliverCloseRequest(HWND hwnd) {
+    WindowRecord* w = findWindow(hwnd);
+    if (!w || !w->enabled) return;
+    postInput(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0, currentTime());
+}
+
+void deliverButton(HWND hwnd, int button, bool press, int x, int y, DWORD timeMs) {
+    static const UINT down[] = {0, WM_LBUTTONDOWN, WM_MBUTTONDOWN, WM_RBUTTONDOWN};
+    static const UINT up[] = {0, WM_LBUTTONUP, WM_MBUTTONUP, WM_RBUTTONUP};
+    static const WPARAM mask[] = {0, MK_LBUTTON, MK_MBUTTON, MK_RBUTTON};
+    if (button < 1 || button > 3) return;
+    WindowRecord* w = findWindow(hwnd);
+    if (!w || !w->enabled) return;
+    if (press) buttonsHeld |= mask[button];
+    else buttonsHeld &= ~mask[button];
+    const LPARAM position = static_cast<LPARAM>((static_cast<std::uint32_t>(y & 0xFFFF) << 16) |
+                                                static_cast<std::uint32_t>(x & 0xFFFF));
+    if (!press) {
+        postInput(hwnd, up[button], buttonsHeld, position, timeMs);
+        return;
+    }
+    UINT message = down[button];
+    const bool doubled = (w->classStyle & CS_DBLCLKS) && lastPress.hwnd == hwnd && lastPress.button == button &&
+                         timeMs - lastPress.time <= doubleClickTime &&
+                         std::abs(x - lastPress.x) <= doubleClickHalfWidth &&
+                         std::abs(y - lastPress.y) <= doubleClickHalfWidth;
+    if (doubled) {
+        message += 2;  // WM_xBUTTONDOWN + 2 is WM_xBUTTONDBLCLK
+        lastPress = LastPress{};
+    } else {
+        lastPress = LastPress{hwnd, button, timeMs, x, y};
+    }
+    postInput(hwnd, message, buttonsHeld, position, timeMs);
+}
+
+void record(const char* call, HWND hwnd, std::uintptr_t a, std::uintptr_t b, std::uintptr_t c) {
+    if (recording) recording->push_back(RecordedCall{call, hwnd, a, b, c});
+}
+
+void trace(const char* what, HWND hwnd, std::uintptr_t value) { record(what, hwnd, value); }
+
+const char* programName() {
+    return program_invocation_short_name ? program_invocation_short_name : "program";
+}
+
+namespace testing {
+void setRecording(std::vector<RecordedCall>* sink) { recording = sink; }
+void clearQueue() {
+    std::lock_guard<std::mutex> lock(queueMutex);
+    posted.clear();
+    input.clear();
+    quitPending = false;
+    quitCode = 0;
+    lastPress = LastPress{};
+    buttonsHeld = 0;
+}
+}  // namespace testing
+
+}  // namespace platform
+
+// PeekMessageA: posted messages, then WM_QUIT, then input, then WM_PAINT
+// for a shown window that needs painting (left in place until validated).
+BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
+    if (!msg) return FALSE;
+    platform::backend().pump();
+    const bool remove = (removeFlags & PM_REMOVE) != 0;
+    {
+        std::lock_guard<std::mutex> lock(platform::queueMutex);
+        if (platform::takeFrom(platform::posted, msg, hwnd, filterMin, filterMax, remove)) return TRUE;
+        if (platform::quitPending && !hwnd && ((filterMin == 0 && filterMax == 0) ||
+                                               (WM_QUIT >= filterMin && WM_QUIT <= filterMax))) {
+            *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(platform::quitCode), 0, platform::currentTime(), {}};
+            if (remove) platform::quitPending = false;
+            return TRUE;
+        }
+        if (platform::takeFrom(platform::input, msg, hwnd, filterMin, filterMax, remove)) return TRUE;
+    }
+    for (HWND candidate : platform::liveWindowHandles()) {
+        platform::WindowRecord* w = platform::findWindow(candidate);
+        if (!w || !w->visible || w->minimized || !w->invalid) continue;
+        const MSG paint{candidate, WM_PAINT, 0, 0, platform::currentTime(), {}};
+        if (!platform::matches(paint, hwnd, filterMin, filterMax)) continue;
+        *msg = paint;
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// WaitMessage: returns at once when something is waiting, else sleeps on the
+// display (and on posts from other threads).
+BOOL WaitMessage() {
+    platform::backend().pump();
+    {
+        std::lock_guard<std::mutex> lock(platform::queueMutex);
+        if (!platform::posted.empty() || !platform::input.empty() || platform::quitPending) return TRUE;
+    }
+    for (HWND candidate : platform::liveWindowHandles()) {
+        platform::WindowRecord* w = platform::findWindow(candidate);
+        if (w && w->visible && !w->minimized && w->invalid) return TRUE;
+    }
+    platform::backend().wait(platform::wakeFd());
+    platform::drainWake();
+    return TRUE;
+}
+
+// PostMessageA: queued for the window; a null window makes a thread message.
+BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (hwnd && !IsWindow(hwnd)) return FALSE;
+    {
+        std::lock_guard<std::mutex> lock(platform::queueMutex);
+        platform::posted.push_back(MSG{hwnd, message, wParam, lParam, platform::currentTime(), {}});
+    }
+    platform::wake();
+    return TRUE;
+}
+
+void PostQuitMessage(int exitCode) {
+    platform::record("PostQuitMessage", nullptr, static_cast<std::uintptr_t>(exitCode));
+    {
+        std::lock_guard<std::mutex> lock(platform::queueMutex);
+        platform::quitPending = true;
+        platform::quitCode = exitCode;
+    }
+    platform::wake();
+}
+
+// TranslateMessage: there are no keyboard messages, so nothing to translate.
+BOOL TranslateMessage(const MSG* msg) {
+    platform::record("TranslateMessage", msg ? msg->hwnd : nullptr, msg ? msg->message : 0);
+    return FALSE;
+}
+
+// DispatchMessageA: delivers to the target window's procedure; messages of
+// no window (or a destroyed one) go nowhere.
+LRESULT DispatchMessageA(const MSG* msg) {
+    platform::record("DispatchMessageA", msg ? msg->hwnd : nullptr, msg ? msg->message : 0);
+    if (!msg || !msg->hwnd) return 0;
+    return platform::callWindow(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+// IsDialogMessageA: no dialog navigation keys exist here, so a message for
+// the dialog window is simply dispatched (as Windows does with messages it
+// does not navigate on), and counts as processed.
+BOOL IsDialogMessageA(HWND dialog, MSG* msg) {
+    platform::record("IsDialogMessageA", dialog, msg ? msg->message : 0);
+    if (!msg || !dialog || msg->hwnd != dialog || !IsWindow(dialog)) return FALSE;
+    platform::callWindow(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+    return TRUE;
+}

@@ -1,0 +1,340 @@
+// The X display: one X window per top-level window, exactly the size of its
+// client area (the window manager draws the frame). What the user does in
+// it comes back as the input the layer posts: the close button as
+// WM_SYSCOMMAND SC_CLOSE, buttons as button messages, uncovering as an
+// invalid window. A lost connection destroys the windows that were on it.
+#include "user_internal.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unordered_map>
+
+namespace platform {
+namespace {
+
+// Set by Xlib's I/O error handler, which may run inside any Xlib call; the
+// windows are destroyed later, from pump(), outside of Xlib.
+bool connectionLost = false;
+
+int onIOError(Display*) {
+    connectionLost = true;
+    return 0;
+}
+
+// Returning here, instead of exiting as Xlib would, leaves the display
+// marked dead; we make no Xlib call on it afterwards.
+void onIOErrorExit(Display*, void*) { connectionLost = true; }
+
+int onProtocolError(Display*, XErrorEvent* error) {
+    trace("X protocol error", nullptr, error->error_code);
+    return 0;
+}
+
+// _MOTIF_WM_HINTS, as window managers read it.
+constexpr long mwmHintsFunctions = 1, mwmHintsDecorations = 2;
+constexpr long mwmFuncResize = 2, mwmFuncMove = 4, mwmFuncMinimize = 8, mwmFuncMaximize = 16, mwmFuncClose = 32;
+constexpr long mwmDecorBorder = 2, mwmDecorResizeH = 4, mwmDecorTitle = 8, mwmDecorMenu = 16,
+               mwmDecorMinimize = 32, mwmDecorMaximize = 64;
+constexpr int largestSide = 32767;
+
+class X11Backend final : public Backend {
+public:
+    explicit X11Backend(Display* display) : dpy_(display) {
+        screen_ = DefaultScreen(dpy_);
+        root_ = RootWindow(dpy_, screen_);
+        visual_ = DefaultVisual(dpy_, screen_);
+        depth_ = DefaultDepth(dpy_, screen_);
+        gc_ = XCreateGC(dpy_, root_, 0, nullptr);
+        wmProtocols_ = XInternAtom(dpy_, "WM_PROTOCOLS", False);
+        wmDeleteWindow_ = XInternAtom(dpy_, "WM_DELETE_WINDOW", False);
+        netWmName_ = XInternAtom(dpy_, "_NET_WM_NAME", False);
+        netWmIconName_ = XInternAtom(dpy_, "_NET_WM_ICON_NAME", False);
+        netWmPid_ = XInternAtom(dpy_, "_NET_WM_PID", False);
+        utf8String_ = XInternAtom(dpy_, "UTF8_STRING", False);
+        compoundText_ = XInternAtom(dpy_, "COMPOUND_TEXT", False);
+        motifHints_ = XInternAtom(dpy_, "_MOTIF_WM_HINTS", False);
+    }
+
+    ~X11Backend() override {
+        if (connectionLost) return;
+        XFreeGC(dpy_, gc_);
+        XCloseDisplay(dpy_);
+    }
+
+    bool onScreen() const override { return true; }
+
+    bool createWindow(WindowRecord& window) override {
+        if (connectionLost) return false;
+        const int width = std::clamp(window.clientWidth, 1, largestSide);
+        const int height = std::clamp(window.clientHeight, 1, largestSide);
+        XSetWindowAttributes attributes{};
+        attributes.background_pixmap = None;  // no class brush: nothing is erased
+        attributes.bit_gravity = NorthWestGravity;
+        attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
+        const ::Window xw = XCreateWindow(dpy_, root_, window.windowRect.left, window.windowRect.top,
+                                          static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
+                                          CopyFromParent, InputOutput, CopyFromParent,
+                                          CWBackPixmap | CWBitGravity | CWEventMask, &attributes);
+        if (!xw) return false;
+
+        XSizeHints* size = XAllocSizeHints();
+        if (size) {
+            if (!window.defaultPosition) {
+                size->flags |= USPosition;
+                size->x = window.windowRect.left;
+                size->y = window.windowRect.top;
+            }
+            if (!(window.style & WS_THICKFRAME)) {
+                // A window without a sizing border keeps its size.
+                size->flags |= PMinSize | PMaxSize;
+                size->min_width = size->max_width = width;
+                size->min_height = size->max_height = height;
+            }
+            XSetWMNormalHints(dpy_, xw, size);
+            XFree(size);
+        }
+        XWMHints* hints = XAllocWMHints();
+        if (hints) {
+            hints->flags = InputHint | StateHint;
+            hints->input = True;
+            hints->initial_state = NormalState;
+            XSetWMHints(dpy_, xw, hints);
+            XFree(hints);
+        }
+        XClassHint* classHint = XAllocClassHint();
+        if (classHint) {
+            std::string name = programName();
+            classHint->res_name = name.data();
+            classHint->res_class = window.className.data();
+            XSetClassHint(dpy_, xw, classHint);
+            XFree(classHint);
+        }
+        Atom protocols[] = {wmDeleteWindow_};
+        XSetWMProtocols(dpy_, xw, protocols, 1);
+        const long pid = static_cast<long>(getpid());
+        XChangeProperty(dpy_, xw, netWmPid_, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&pid), 1);
+
+        long motif[5] = {mwmHintsFunctions | mwmHintsDecorations, mwmFuncMove | mwmFuncClose, mwmDecorBorder, 0, 0};
+        if (window.style & WS_MINIMIZEBOX) motif[1] |= mwmFuncMinimize, motif[2] |= mwmDecorMinimize;
+        if (window.style & WS_MAXIMIZEBOX) motif[1] |= mwmFuncMaximize, motif[2] |= mwmDecorMaximize;
+        if (window.style & WS_THICKFRAME) motif[1] |= mwmFuncResize, motif[2] |= mwmDecorResizeH;
+        if ((window.style & WS_CAPTION) == WS_CAPTION) motif[2] |= mwmDecorTitle;
+        if (window.style & WS_SYSMENU) motif[2] |= mwmDecorMenu;
+        XChangeProperty(dpy_, xw, motifHints_, motifHints_, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(motif), 5);
+
+        window.native = xw;
+        byX_[xw] = window.handle;
+        XFlush(dpy_);
+        return true;
+    }
+
+    void destroyWindow(WindowRecord& window) override {
+        const auto xw = static_cast<::Window>(window.native);
+        byX_.erase(xw);
+        if (connectionLost) return;
+        XDestroyWindow(dpy_, xw);
+        XFlush(dpy_);
+    }
+
+    void setTitle(WindowRecord& window) override {
+        if (connectionLost) return;
+        const auto xw = static_cast<::Window>(window.native);
+        const std::string utf8 = cp932ToUtf8(window.title);
+        const std::string compound = cp932ToCompoundText(window.title);
+        const bool plain = std::all_of(window.title.begin(), window.title.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        for (Atom name : {netWmName_, netWmIconName_})
+            XChangeProperty(dpy_, xw, name, utf8String_, 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
+        for (Atom name : {static_cast<Atom>(XA_WM_NAME), static_cast<Atom>(XA_WM_ICON_NAME)})
+            XChangeProperty(dpy_, xw, name, plain ? XA_STRING : compoundText_, 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(compound.data()),
+                            static_cast<int>(compound.size()));
+        XFlush(dpy_);
+    }
+
+    void show(WindowRecord& window, int command) override {
+        if (connectionLost) return;
+        const auto xw = static_cast<::Window>(window.native);
+        switch (command) {
+        case SW_HIDE:
+            XWithdrawWindow(dpy_, xw, screen_);
+            break;
+        case SW_MINIMIZE:
+            if (!mapped_.count(xw)) {
+                XWMHints hints{};
+                hints.flags = StateHint;
+                hints.initial_state = IconicState;
+                XSetWMHints(dpy_, xw, &hints);
+                XMapWindow(dpy_, xw);
+            } else {
+                XIconifyWindow(dpy_, xw, screen_);
+            }
+            break;
+        default:
+            XMapWindow(dpy_, xw);
+            break;
+        }
+        if (command == SW_HIDE) mapped_.erase(xw);
+        else mapped_[xw] = true;
+        XFlush(dpy_);
+    }
+
+    void present(WindowRecord& window, const RECT& area) override {
+        if (connectionLost) return;
+        Surface& surface = window.surface;
+        const int left = std::max<int>(area.left, 0), top = std::max<int>(area.top, 0);
+        const int right = std::min<int>(area.right, surface.width), bottom = std::min<int>(area.bottom, surface.height);
+        if (right <= left || bottom <= top) return;
+        const unsigned width = static_cast<unsigned>(right - left), height = static_cast<unsigned>(bottom - top);
+        XImage* image = XCreateImage(dpy_, visual_, static_cast<unsigned>(depth_), ZPixmap, 0, nullptr, width,
+                                     height, 32, 0);
+        if (!image) return;
+        image->data = static_cast<char*>(std::malloc(static_cast<std::size_t>(image->bytes_per_line) * height));
+        if (!image->data) {
+            XDestroyImage(image);
+            return;
+        }
+        const bool direct = image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
+                            image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 && image->blue_mask == 0xFF;
+        for (int y = top; y < bottom; ++y) {
+            const std::uint32_t* row = surface.row(y) + left;
+            char* out = image->data + static_cast<std::ptrdiff_t>(y - top) * image->bytes_per_line;
+            if (direct) {
+                std::memcpy(out, row, width * 4);
+                continue;
+            }
+            for (unsigned x = 0; x < width; ++x)
+                XPutPixel(image, static_cast<int>(x), y - top, pixelValue(row[x], image));
+        }
+        XPutImage(dpy_, static_cast<::Window>(window.native), gc_, image, 0, 0, left, top, width, height);
+        XDestroyImage(image);
+        XFlush(dpy_);
+    }
+
+    void pump() override {
+        while (!connectionLost && XPending(dpy_) > 0) {
+            XEvent event;
+            XNextEvent(dpy_, &event);
+            handle(event);
+        }
+        if (connectionLost && !lossHandled_) {
+            lossHandled_ = true;
+            std::fprintf(stderr, "%s: the connection to the display was lost; its windows are closed\n",
+                         programName());
+            deliverDisplayLost();
+        }
+    }
+
+    void wait(int wakeFd) override {
+        pollfd fds[2] = {{wakeFd, POLLIN, 0}, {-1, POLLIN, 0}};
+        if (!connectionLost) {
+            if (XPending(dpy_) > 0) return;
+            if (connectionLost) return;
+            fds[1].fd = ConnectionNumber(dpy_);
+        }
+        poll(fds, connectionLost ? 1 : 2, -1);
+    }
+
+private:
+    static unsigned long pixelValue(std::uint32_t rgb, const XImage* image) {
+        auto channel = [](unsigned value, unsigned long mask) -> unsigned long {
+            if (!mask) return 0;
+            int shift = 0;
+            while (!((mask >> shift) & 1)) ++shift;
+            int bits = 0;
+            while ((mask >> (shift + bits)) & 1) ++bits;
+            const unsigned long scaled = bits >= 8 ? static_cast<unsigned long>(value) << (bits - 8) : value >> (8 - bits);
+            return (scaled << shift) & mask;
+        };
+        return channel((rgb >> 16) & 0xFF, image->red_mask) | channel((rgb >> 8) & 0xFF, image->green_mask) |
+               channel(rgb & 0xFF, image->blue_mask);
+    }
+
+    HWND windowOf(::Window xw) const {
+        auto it = byX_.find(xw);
+        return it == byX_.end() ? nullptr : it->second;
+    }
+
+    void handle(const XEvent& event) {
+        const HWND hwnd = windowOf(event.xany.window);
+        if (!hwnd) return;
+        switch (event.type) {
+        case Expose: {
+            const RECT area{event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
+                            event.xexpose.y + event.xexpose.height};
+            deliverExpose(hwnd, area);
+            break;
+        }
+        case ButtonPress:
+        case ButtonRelease:
+            deliverButton(hwnd, static_cast<int>(event.xbutton.button), event.type == ButtonPress, event.xbutton.x,
+                          event.xbutton.y, static_cast<DWORD>(event.xbutton.time));
+            break;
+        case ClientMessage:
+            if (event.xclient.message_type == wmProtocols_ && event.xclient.format == 32 &&
+                static_cast<Atom>(event.xclient.data.l[0]) == wmDeleteWindow_)
+                deliverCloseRequest(hwnd);
+            break;
+        case MapNotify:
+            deliverMapped(hwnd, true);
+            break;
+        case UnmapNotify:
+            deliverMapped(hwnd, false);
+            break;
+        case DestroyNotify:
+            // Destroyed by someone else: the window is gone for us too.
+            if (event.xdestroywindow.window == event.xany.window) {
+                byX_.erase(event.xdestroywindow.window);
+                mapped_.erase(event.xdestroywindow.window);
+                deliverNativeGone(hwnd);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+
+    Display* dpy_;
+    int screen_;
+    ::Window root_;
+    Visual* visual_;
+    int depth_;
+    GC gc_;
+    Atom wmProtocols_, wmDeleteWindow_, netWmName_, netWmIconName_, netWmPid_, utf8String_, compoundText_,
+        motifHints_;
+    std::unordered_map<::Window, HWND> byX_;
+    std::unordered_map<::Window, bool> mapped_;
+    bool lossHandled_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> makeX11Backend(std::string& why) {
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name) {
+        why = "DISPLAY is not set";
+        return nullptr;
+    }
+    Display* display = XOpenDisplay(name);
+    if (!display) {
+        why = std::string("cannot open display ") + name;
+        return nullptr;
+    }
+    XSetIOErrorHandler(onIOError);
+    XSetIOErrorExitHandler(display, onIOErrorExit, nullptr);
+    XSetErrorHandler(onProtocolError);
+    return std::make_unique<X11Backend>(display);
+}
+
+}  // namespace platform

@@ -1,0 +1,100 @@
+// The viewer program without a display: exit codes and standard output,
+// the reduction's lines exactly as the batch converter prints them, and the
+// one notice on standard error when a window had to be drawn off-screen.
+#include "e2e_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using e2e::Finished;
+
+const std::map<std::string, std::optional<std::string>> noDisplay{{"DISPLAY", std::nullopt}};
+
+class ViewerWithoutDisplay : public ::testing::Test {
+protected:
+    e2e::TempDir dir;
+
+    std::string write(const std::string& name, const testsupport::Bytes& bytes) {
+        const std::string path = dir.path(name);
+        testsupport::writeFile(path, bytes);
+        return path;
+    }
+    // The statistics that the batch converter prints for the same file.
+    std::string expectedLines(const std::string& input) {
+        const Finished batch = e2e::run({e2e::reducebmp, input, dir.path("reduced.bmp")}, noDisplay);
+        EXPECT_EQ(batch.exitCode, 0) << batch.err;
+        return batch.out;
+    }
+};
+
+TEST_F(ViewerWithoutDisplay, NoArgumentExitsOneAndPrintsNothing) {
+    const Finished r = e2e::run({e2e::reduceview}, noDisplay);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(ViewerWithoutDisplay, UnloadableFilesGiveTheOneMessageAndNoWindow) {
+    struct Case {
+        const char* what;
+        std::string path;
+    };
+    const Case cases[] = {
+        {"missing file", dir.path("no such file.bmp")},
+        {"16-bit BMP", write("sixteen.bmp", e2e::sixteenBitFile())},
+        {"not a BMP", write("text.bmp", testsupport::Bytes{'h', 'e', 'l', 'l', 'o'})},
+        {"truncated BMP", [&] {
+             testsupport::Bytes bytes = testsupport::bmp24(testsupport::gradient(16, 16));
+             bytes.resize(bytes.size() / 2);
+             return write("short.bmp", bytes);
+         }()},
+    };
+    for (const Case& c : cases) {
+        const Finished r = e2e::run({e2e::reduceview, c.path}, noDisplay);
+        EXPECT_EQ(r.exitCode, 1) << c.what;
+        EXPECT_EQ(r.out, "Cannot load input file : " + c.path + "\n") << c.what;
+        // No window was made, so there is no word about the display either.
+        EXPECT_EQ(r.err, "") << c.what;
+    }
+}
+
+TEST_F(ViewerWithoutDisplay, ReducesPaintsOffScreenAndExitsByItself) {
+    struct Case {
+        const char* what;
+        testsupport::Bytes file;
+    };
+    const Case cases[] = {
+        {"24-bit photo-like", testsupport::bmp24(testsupport::testCard(61, 43, 5))},
+        {"8-bit indexed", e2e::indexedFile(30, 20, 200, 3)},
+        {"one pixel", testsupport::bmp24(testsupport::Picture(1, 1, {10, 20, 30}))},
+    };
+    for (const Case& c : cases) {
+        const std::string input = write("in.bmp", c.file);
+        const std::string expected = expectedLines(input);
+        ASSERT_NE(expected, "") << c.what;
+        const Finished r = e2e::run({e2e::reduceview, input}, noDisplay);
+        EXPECT_EQ(r.exitCode, 0) << c.what << "\n" << r.err;
+        EXPECT_EQ(r.out, expected) << c.what;
+        EXPECT_NE(r.err.find("no display available"), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+}
+
+TEST_F(ViewerWithoutDisplay, ExtraArgumentsAreIgnored) {
+    const std::string input = write("in.bmp", testsupport::bmp24(testsupport::fewColours(12, 9, 7, 2)));
+    const Finished r = e2e::run({e2e::reduceview, input, "--extra", "more"}, noDisplay);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, expectedLines(input));
+}
+
+TEST_F(ViewerWithoutDisplay, AnUnreachableDisplayIsLikeNone) {
+    const std::string input = write("in.bmp", testsupport::bmp24(testsupport::gradient(9, 7)));
+    // A display number with no server behind it.
+    const Finished r = e2e::run({e2e::reduceview, input}, {{"DISPLAY", std::string(":65000")}});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, expectedLines(input));
+    EXPECT_NE(r.err.find("cannot open display :65000"), std::string::npos) << r.err;
+}
+
+}  // namespace

@@ -1,0 +1,299 @@
+// x11_window_tool: looks at a program's window on an X display, for the
+// end-to-end tests. The window is found by its title (_NET_WM_NAME, or a
+// plain WM_NAME), among all windows of the display, viewable ones only.
+//
+//   x11_window_tool find TITLE [TIMEOUT_MS]          prints "ID WIDTHxHEIGHT"
+//   x11_window_tool info TITLE                       title, size and window-manager hints
+//   x11_window_tool compare TITLE IMAGE.bmp [TIMEOUT_MS]
+//                       waits until the window shows exactly the image (size and
+//                       every pixel); prints "match WxH" or what differs
+//   x11_window_tool read TITLE OUT.bmp               the window's pixels as a 24-bit BMP
+//   x11_window_tool cover TITLE                      maps and removes a window over it
+//   x11_window_tool close TITLE                      asks it to close (WM_DELETE_WINDOW)
+//
+// Exit codes: 0 done or matched, 1 not found or no match, 2 usage or display error.
+#include "bmp_builder.h"
+#include "dib24.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+int protocolErrors = 0;
+int onError(Display*, XErrorEvent*) {
+    ++protocolErrors;
+    return 0;
+}
+
+std::string stringProperty(Display* dpy, Window w, Atom property, Atom* typeOut = nullptr) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string out;
+    if (XGetWindowProperty(dpy, w, property, 0, 4096, False, AnyPropertyType, &type, &format, &count, &after,
+                           &data) == Success &&
+        data) {
+        if (format == 8) out.assign(reinterpret_cast<char*>(data), count);
+        XFree(data);
+    }
+    if (typeOut) *typeOut = type;
+    return out;
+}
+
+bool titled(Display* dpy, Window w, const std::string& title) {
+    if (stringProperty(dpy, w, XInternAtom(dpy, "_NET_WM_NAME", False)) == title) return true;
+    Atom type = None;
+    const std::string plain = stringProperty(dpy, w, XA_WM_NAME, &type);
+    return (type == XA_STRING || type == XInternAtom(dpy, "UTF8_STRING", False)) && plain == title;
+}
+
+void collect(Display* dpy, Window w, const std::string& title, std::vector<Window>& found) {
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(dpy, w, &attributes) && attributes.map_state == IsViewable && titled(dpy, w, title))
+        found.push_back(w);
+    Window root, parent, *children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(dpy, w, &root, &parent, &children, &n)) return;
+    for (unsigned int i = 0; i < n; ++i) collect(dpy, children[i], title, found);
+    if (children) XFree(children);
+}
+
+Window findWindow(Display* dpy, const std::string& title) {
+    std::vector<Window> found;
+    collect(dpy, DefaultRootWindow(dpy), title, found);
+    return found.empty() ? None : found.front();
+}
+
+// Polls until `ready` or the time is up; returns the last window found.
+template <typename Ready>
+Window poll(Display* dpy, const std::string& title, long timeoutMs, Ready ready) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const Window w = findWindow(dpy, title);
+        if (w != None && ready(w)) return w;
+        if (std::chrono::steady_clock::now() >= deadline) return w;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+}
+
+struct Pixels {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> rgb;  // 0xRRGGBB, top row first
+};
+
+unsigned channel(unsigned long pixel, unsigned long mask) {
+    if (!mask) return 0;
+    int shift = 0;
+    while (!((mask >> shift) & 1)) ++shift;
+    int bits = 0;
+    while ((mask >> (shift + bits)) & 1) ++bits;
+    const unsigned long value = (pixel & mask) >> shift;
+    return bits >= 8 ? static_cast<unsigned>(value >> (bits - 8)) : static_cast<unsigned>(value << (8 - bits));
+}
+
+bool readWindow(Display* dpy, Window w, Pixels& out) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(dpy, w, &attributes)) return false;
+    XImage* image = XGetImage(dpy, w, 0, 0, static_cast<unsigned>(attributes.width),
+                              static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    if (!image) return false;
+    out.width = attributes.width;
+    out.height = attributes.height;
+    out.rgb.assign(static_cast<std::size_t>(out.width) * out.height, 0);
+    const Visual* v = attributes.visual;
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) {
+            const unsigned long p = XGetPixel(image, x, y);
+            out.rgb[static_cast<std::size_t>(y) * out.width + x] =
+                (channel(p, v->red_mask) << 16) | (channel(p, v->green_mask) << 8) | channel(p, v->blue_mask);
+        }
+    XDestroyImage(image);
+    return true;
+}
+
+bool loadExpected(const char* path, Pixels& out) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return false;
+    dib24 image;
+    image.create(1, 1, 0);
+    const bool loaded = image.readBmp(file);
+    std::fclose(file);
+    if (!loaded) return false;
+    out.width = image.width;
+    out.height = image.height;
+    out.rgb.assign(static_cast<std::size_t>(out.width) * out.height, 0);
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) {
+            const std::uint8_t* p = image.pixels + static_cast<std::ptrdiff_t>(out.height - 1 - y) * image.stride + 3 * x;
+            out.rgb[static_cast<std::size_t>(y) * out.width + x] =
+                (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[1]) << 8) | p[0];
+        }
+    return true;
+}
+
+// "" when equal, else what differs.
+std::string difference(const Pixels& got, const Pixels& want) {
+    char text[200];
+    if (got.width != want.width || got.height != want.height) {
+        std::snprintf(text, sizeof text, "size %dx%d, expected %dx%d", got.width, got.height, want.width,
+                      want.height);
+        return text;
+    }
+    std::size_t differing = 0, first = 0;
+    for (std::size_t i = 0; i < got.rgb.size(); ++i)
+        if (got.rgb[i] != want.rgb[i] && differing++ == 0) first = i;
+    if (!differing) return "";
+    std::snprintf(text, sizeof text, "%zu pixels differ; first at (%d, %d): #%06x, expected #%06x", differing,
+                  static_cast<int>(first % static_cast<std::size_t>(got.width)),
+                  static_cast<int>(first / static_cast<std::size_t>(got.width)), got.rgb[first], want.rgb[first]);
+    return text;
+}
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: x11_window_tool find|info|compare|read|cover|close TITLE [IMAGE.bmp|OUT.bmp] [TIMEOUT_MS]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return usage();
+    const std::string command = argv[1];
+    const std::string title = argv[2];
+    Display* dpy = XOpenDisplay(nullptr);
+    if (!dpy) {
+        std::fprintf(stderr, "x11_window_tool: cannot open the display\n");
+        return 2;
+    }
+    XSetErrorHandler(onError);
+    int result = 1;
+
+    if (command == "find") {
+        const long timeout = argc > 3 ? std::atol(argv[3]) : 0;
+        const Window w = poll(dpy, title, timeout, [](Window) { return true; });
+        if (w != None) {
+            XWindowAttributes a;
+            XGetWindowAttributes(dpy, w, &a);
+            std::printf("0x%lx %dx%d\n", w, a.width, a.height);
+            result = 0;
+        }
+    } else if (command == "info") {
+        const Window w = findWindow(dpy, title);
+        if (w != None) {
+            XWindowAttributes a;
+            XGetWindowAttributes(dpy, w, &a);
+            Atom type = None;
+            const std::string wmName = stringProperty(dpy, w, XA_WM_NAME, &type);
+            char* typeName = type != None ? XGetAtomName(dpy, type) : nullptr;
+            std::printf("id 0x%lx\nsize %dx%d\n", w, a.width, a.height);
+            std::printf("_NET_WM_NAME %s\n", stringProperty(dpy, w, XInternAtom(dpy, "_NET_WM_NAME", False)).c_str());
+            std::printf("WM_NAME type %s bytes", typeName ? typeName : "none");
+            for (unsigned char c : wmName) std::printf(" %02x", c);
+            std::printf("\n");
+            if (typeName) XFree(typeName);
+            XSizeHints hints{};
+            long supplied = 0;
+            if (XGetWMNormalHints(dpy, w, &hints, &supplied)) {
+                if (hints.flags & PMinSize) std::printf("min size %dx%d\n", hints.min_width, hints.min_height);
+                if (hints.flags & PMaxSize) std::printf("max size %dx%d\n", hints.max_width, hints.max_height);
+            }
+            Atom motifType = None;
+            int format = 0;
+            unsigned long count = 0, after = 0;
+            unsigned char* data = nullptr;
+            const Atom motif = XInternAtom(dpy, "_MOTIF_WM_HINTS", False);
+            if (XGetWindowProperty(dpy, w, motif, 0, 5, False, AnyPropertyType, &motifType, &format, &count, &after,
+                                   &data) == Success && data) {
+                const long* values = reinterpret_cast<const long*>(data);
+                if (count >= 3) std::printf("motif functions 0x%lx decorations 0x%lx\n", values[1], values[2]);
+                XFree(data);
+            }
+            result = 0;
+        }
+    } else if (command == "compare" && argc >= 4) {
+        Pixels want;
+        if (!loadExpected(argv[3], want)) {
+            std::fprintf(stderr, "x11_window_tool: cannot read %s\n", argv[3]);
+            XCloseDisplay(dpy);
+            return 2;
+        }
+        const long timeout = argc > 4 ? std::atol(argv[4]) : 10000;
+        std::string why = "no window titled so";
+        poll(dpy, title, timeout, [&](Window w) {
+            Pixels got;
+            why = readWindow(dpy, w, got) ? difference(got, want) : "cannot read the window";
+            return why.empty();
+        });
+        if (why.empty()) {
+            std::printf("match %dx%d\n", want.width, want.height);
+            result = 0;
+        } else {
+            std::printf("mismatch: %s\n", why.c_str());
+        }
+    } else if (command == "read" && argc >= 4) {
+        const Window w = findWindow(dpy, title);
+        Pixels got;
+        if (w != None && readWindow(dpy, w, got)) {
+            testsupport::Picture picture(got.width, got.height);
+            for (std::size_t i = 0; i < got.rgb.size(); ++i)
+                picture.pixels[i] = testsupport::Bgr{static_cast<std::uint8_t>(got.rgb[i]),
+                                                     static_cast<std::uint8_t>(got.rgb[i] >> 8),
+                                                     static_cast<std::uint8_t>(got.rgb[i] >> 16)};
+            testsupport::writeFile(argv[3], testsupport::bmp24(picture));
+            std::printf("%dx%d\n", got.width, got.height);
+            result = 0;
+        }
+    } else if (command == "cover") {
+        const Window w = findWindow(dpy, title);
+        if (w != None) {
+            XWindowAttributes a;
+            XGetWindowAttributes(dpy, w, &a);
+            Window child;
+            int x = 0, y = 0;
+            XTranslateCoordinates(dpy, w, a.root, 0, 0, &x, &y, &child);
+            XSetWindowAttributes cover{};
+            cover.override_redirect = True;
+            cover.background_pixel = BlackPixel(dpy, DefaultScreen(dpy));
+            const Window c = XCreateWindow(dpy, a.root, x, y, static_cast<unsigned>(a.width),
+                                           static_cast<unsigned>(a.height), 0, CopyFromParent, InputOutput,
+                                           CopyFromParent, CWOverrideRedirect | CWBackPixel, &cover);
+            XMapRaised(dpy, c);
+            XSync(dpy, False);
+            XDestroyWindow(dpy, c);
+            XSync(dpy, False);
+            result = 0;
+        }
+    } else if (command == "close") {
+        const Window w = findWindow(dpy, title);
+        if (w != None) {
+            XEvent event{};
+            event.xclient.type = ClientMessage;
+            event.xclient.window = w;
+            event.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+            event.xclient.format = 32;
+            event.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+            event.xclient.data.l[1] = CurrentTime;
+            XSendEvent(dpy, w, False, NoEventMask, &event);
+            XSync(dpy, False);
+            result = 0;
+        }
+    } else {
+        XCloseDisplay(dpy);
+        return usage();
+    }
+    XCloseDisplay(dpy);
+    return result;
+}

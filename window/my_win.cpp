@@ -1,0 +1,53 @@
+#include "my_win.h"
+
+#include "process.h"
+#include "text_sink.h"
+
+#include <cstdio>
+
+namespace {
+// "減色テスト" (colour-reduction test) in code page 932, for the narrow creation call.
+const char viewerTitle[] = "\x8C\xB8\x90\x46\x83\x65\x83\x58\x83\x67";
+}  // namespace
+
+MyWin::MyWin() : image(nullptr) {}
+
+MyWin::~MyWin() = default;
+
+void MyWin::open(dib24* shown) {
+    image = shown;
+    RECT rect{0, 0, image->width, image->height};
+    AdjustWindowRectEx(&rect, viewerStyle, FALSE, 0);
+    // The reduction runs inside this call, at WM_CREATE, before the window is
+    // first shown. When no window was made, the calls below do nothing.
+    Create(0, viewerTitle, viewerStyle, CW_USEDEFAULT, CW_USEDEFAULT, rect.right - rect.left,
+           rect.bottom - rect.top, nullptr, nullptr, nullptr);
+    ShowWindow(hwnd, SW_SHOW);
+    UpdateWindow(hwnd);
+}
+
+void MyWin::process() {
+    FileSink out(stdout);
+    reduceImage(image->view(), out);
+    // The statistics are out before the window shows, even through a pipe.
+    std::fflush(stdout);
+}
+
+LRESULT MyWin::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        process();
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        BeginPaint(hwnd, &paint);
+        // The whole image on every paint, whatever part is invalid.
+        image->draw(paint.hdc, 0, 0, image->width, image->height, 0, 0);
+        EndPaint(hwnd, &paint);
+        return 0;
+    }
+    default:
+        break;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
