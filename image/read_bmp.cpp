@@ -126,11 +126,14 @@ bool dib24::readBmp(std::FILE* file) {
     if (biWidth < 0 || biHeight == std::numeric_limits<std::int32_t>::min()) return false;
     const bool topDown = biHeight < 0;
     const std::int32_t rows = topDown ? -biHeight : biHeight;
+    // The image's own buffer must be addressable with signed 32-bit geometry.
+    // Tested by division: the product of two 32-bit header values times 3
+    // does not fit in 64 bits either.
+    const std::int64_t imageStride = roundUpTo4(3 * static_cast<std::int64_t>(biWidth));
+    if (rows != 0 && imageStride > std::numeric_limits<std::int32_t>::max() / rows) return false;
+    // No row of the file is wider than the image's row, so this fits as well.
     const std::int64_t sourceStride = roundUpTo4(rowDataBytes(biBitCount, biWidth));
     const std::int64_t arrayBytes = sourceStride * rows;
-    // The image's own buffer must be addressable with signed 32-bit geometry.
-    const std::int64_t imageBytes = roundUpTo4(3 * static_cast<std::int64_t>(biWidth)) * rows;
-    if (imageBytes > std::numeric_limits<std::int32_t>::max()) return false;
 
     std::vector<std::uint8_t> pixelArray;
     if (!readExactly(file, arrayBytes, pixelArray)) return false;

@@ -1,0 +1,146 @@
+// Fuzz target for the whole road of a file through the batch converter:
+// bytes -> readBmp -> reduceImage -> writeIndexedBmp -> readBmp again.
+//
+// Every input is read twice, once from a memory stream (the reader cannot
+// learn the length and reads in bounded pieces) and once from an anonymous
+// regular file (the reader checks the bytes left before allocating); both
+// must agree. A refused file must leave the image as it was. An accepted
+// file goes through the reduction pass, and the written indexed BMP, read
+// back, must give exactly the reduced pixels.
+#include "dib24.h"
+#include "process.h"
+#include "text_sink.h"
+#include "write_indexed_bmp.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// The pass costs about width x height x palette entries; beyond this many
+// pixels an input would slow the search down without reaching new code.
+// Bounding it here only: the programs take any picture the reader accepts.
+constexpr std::int64_t kMaxPassPixels = std::int64_t{1} << 16;
+
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "fuzz_pass: %s\n", what);
+    std::abort();
+}
+
+void check(bool condition, const char* what) {
+    if (!condition) fail(what);
+}
+
+// A start-up image as the programs make it, with a pixel that a refused
+// file must leave in place.
+void startImage(dib24& image) {
+    image.create(1, 1, 0);
+    check(image.pixels != nullptr, "1 x 1 start-up image has no buffer");
+    image.pixels[0] = 0x12;
+    image.pixels[1] = 0x34;
+    image.pixels[2] = 0x56;
+}
+
+bool unchangedStartImage(const dib24& image) {
+    return image.width == 1 && image.height == 1 && image.pixels && image.pixels[0] == 0x12 &&
+           image.pixels[1] == 0x34 && image.pixels[2] == 0x56;
+}
+
+bool readFromMemory(dib24& image, const std::uint8_t* data, std::size_t size) {
+    std::vector<std::uint8_t> copy(data, data + size);
+    copy.push_back(0);  // fmemopen wants a writable buffer, of at least one byte
+    std::FILE* file = fmemopen(copy.data(), size, "rb");
+    if (!file) fail("fmemopen failed");
+    const bool loaded = image.readBmp(file);
+    std::fclose(file);
+    return loaded;
+}
+
+bool readFromRegularFile(dib24& image, const std::uint8_t* data, std::size_t size) {
+    static const int fd = [] {
+        const int made = memfd_create("fuzz_pass", 0);
+        if (made < 0) fail("memfd_create failed");
+        return made;
+    }();
+    if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) fail("memfd reset failed");
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t wrote = ::write(fd, data + done, size - done);
+        if (wrote <= 0) fail("memfd write failed");
+        done += static_cast<std::size_t>(wrote);
+    }
+    if (lseek(fd, 0, SEEK_SET) != 0) fail("memfd seek failed");
+    std::FILE* file = fdopen(dup(fd), "rb");
+    if (!file) fail("fdopen failed");
+    const bool loaded = image.readBmp(file);
+    std::fclose(file);
+    return loaded;
+}
+
+bool samePixels(const dib24& a, const dib24& b) {
+    if (a.width != b.width || a.height != b.height) return false;
+    if (!a.pixels || !b.pixels) return a.pixels == b.pixels;
+    for (std::int32_t r = 0; r < a.height; ++r) {
+        const std::uint8_t* rowA = a.pixels + static_cast<std::int64_t>(r) * a.stride;
+        const std::uint8_t* rowB = b.pixels + static_cast<std::int64_t>(r) * b.stride;
+        if (std::memcmp(rowA, rowB, 3 * static_cast<std::size_t>(a.width)) != 0) return false;
+    }
+    return true;
+}
+
+std::size_t countLines(const std::string& text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+void reduceAndWrite(dib24& image) {
+    StringSink report;
+    const Palette palette = reduceImage(image.view(), report);
+    check(palette.count >= 1 && palette.count <= kMaxPaletteEntries, "palette count out of range");
+    check(countLines(report.text()) == 2 + static_cast<std::size_t>(palette.count), "report has the wrong line count");
+    check(report.text().find("Internal error") == std::string::npos, "census consistency check fired");
+
+    std::vector<std::uint8_t> written;
+    const bool ok = writeIndexedBmp(image.view(), palette, image.bmi.bmiHeader.biXPelsPerMeter,
+                                    [&](const std::uint8_t* data, std::size_t size) {
+                                        written.insert(written.end(), data, data + size);
+                                        return true;
+                                    });
+    check(ok, "writeIndexedBmp refused an image the reader made");
+
+    dib24 reread;
+    startImage(reread);
+    check(readFromMemory(reread, written.data(), written.size()), "written file does not load");
+    if (image.width == 0 || image.height == 0) {
+        check(reread.width == 0 && reread.height == 0, "empty image written as a non-empty one");
+    } else {
+        check(samePixels(image, reread), "written file does not give the reduced pixels");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    dib24 fromMemory;
+    dib24 fromFile;
+    startImage(fromMemory);
+    startImage(fromFile);
+    const bool loadedFromMemory = readFromMemory(fromMemory, data, size);
+    const bool loadedFromFile = readFromRegularFile(fromFile, data, size);
+    check(loadedFromMemory == loadedFromFile, "memory stream and regular file disagree on acceptance");
+    if (!loadedFromMemory) {
+        check(unchangedStartImage(fromMemory) && unchangedStartImage(fromFile), "a refused file changed the image");
+        return 0;
+    }
+    check(samePixels(fromMemory, fromFile), "memory stream and regular file give different pixels");
+    check(fromMemory.width >= 0 && fromMemory.height >= 0, "negative geometry");
+    check((fromMemory.pixels != nullptr) == (fromMemory.width > 0 && fromMemory.height > 0),
+          "buffer and geometry disagree");
+    if (static_cast<std::int64_t>(fromMemory.width) * fromMemory.height <= kMaxPassPixels) reduceAndWrite(fromMemory);
+    return 0;
+}
