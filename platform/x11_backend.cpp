@@ -12,9 +12,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
+#include <memory>
+#include <thread>
 #include <unordered_map>
 
 namespace platform {
@@ -326,7 +330,16 @@ std::unique_ptr<Backend> makeX11Backend(std::string& why) {
         why = "DISPLAY is not set";
         return nullptr;
     }
-    Display* display = XOpenDisplay(name);
+    // XOpenDisplay waits for the server's greeting without limit: a socket
+    // that accepts the connection and never answers would hang the program
+    // before its first window. It runs on a thread of its own, and a display
+    // that has not answered in time is treated as one that cannot be opened
+    // (the thread, blocked in Xlib, is abandoned; the process ends it).
+    constexpr std::chrono::seconds openLimit{10};
+    auto opening = std::make_shared<std::promise<Display*>>();
+    std::future<Display*> opened = opening->get_future();
+    std::thread([opening, target = std::string(name)] { opening->set_value(XOpenDisplay(target.c_str())); }).detach();
+    Display* display = opened.wait_for(openLimit) == std::future_status::ready ? opened.get() : nullptr;
     if (!display) {
         why = std::string("cannot open display ") + name;
         return nullptr;

@@ -1,0 +1,177 @@
+// Faults around the viewer's window, each ending the program by itself with
+// the reduction's statistics already printed, no crash, no hang, and nothing
+// left running: the X server going away while the window is shown, displays
+// that cannot be opened (no server, a malformed name, a server that hangs up
+// or answers nonsense), and a quit message posted while the viewer waits.
+#include "bmp_builder.h"
+#include "child_process.h"
+#include "pictures.h"
+#include "program_runner.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace hostile {
+namespace {
+
+using Env = std::map<std::string, std::optional<std::string>>;
+
+// The viewer's title as X shows it, in UTF-8.
+const std::string kViewerTitle = "\xE6\xB8\x9B\xE8\x89\xB2\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";
+
+// The statistics the batch converter prints for the file: the viewer must
+// have printed exactly these whatever happened to its window afterwards.
+std::string statisticsOf(const std::string& input, const TempDir& dir) {
+    const e2e::Finished batch = e2e::run({REDUCEBMP_PATH, input, dir.file("reduced.bmp")}, Env{{"DISPLAY", std::nullopt}});
+    EXPECT_EQ(batch.exitCode, 0) << batch.err;
+    return batch.out;
+}
+
+std::string writeInput(const TempDir& dir) {
+    const std::string input = dir.file("in.bmp");
+    testsupport::writeFile(input, testsupport::bmp24(testsupport::testCard(48, 36, 7)));
+    return input;
+}
+
+void expectCleanEnd(const e2e::Finished& run, const std::string& statistics) {
+    EXPECT_EQ(run.signal, 0) << "crashed or hung: " << run.err;
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, statistics);
+}
+
+// True when no process of ours is still running the given program: the
+// viewer starts no helper, and once reaped it must be gone.
+bool nothingLeftRunning(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
+
+TEST(WindowFaultTest, TheXServerGoingAwayWhileTheWindowIsShown) {
+    TempDir dir;
+    const std::string input = writeInput(dir);
+    const std::string statistics = statisticsOf(input, dir);
+    e2e::XServer server;
+    ASSERT_TRUE(server.started()) << server.error();
+    e2e::Child viewer({REDUCEVIEW_PATH, input}, Env{{"DISPLAY", server.display()}});
+    const e2e::Finished found =
+        e2e::run({X11_WINDOW_TOOL_PATH, "find", kViewerTitle, "20000"}, Env{{"DISPLAY", server.display()}});
+    ASSERT_EQ(found.exitCode, 0) << "the viewer's window never appeared: " << found.err;
+    server.kill();
+    const e2e::Finished run = viewer.finish(20000);
+    expectCleanEnd(run, statistics);
+    EXPECT_NE(run.err.find("connection to the display was lost"), std::string::npos) << run.err;
+    EXPECT_TRUE(nothingLeftRunning(viewer.pid()));
+}
+
+// A listening socket that plays an X server badly, on a display number of
+// its own under /tmp/.X11-unix.
+class FakeServer {
+public:
+    enum class Behaviour { hangUp, nonsense, silent };
+    explicit FakeServer(Behaviour behaviour) : behaviour_(behaviour) {
+        mkdir("/tmp/.X11-unix", 01777);
+        for (int number = 4000 + getpid() % 1000; number < 6000 && listener_ < 0; ++number) {
+            const std::string path = "/tmp/.X11-unix/X" + std::to_string(number);
+            if (access(path.c_str(), F_OK) == 0) continue;
+            const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+            if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(fd, 4) == 0) {
+                listener_ = fd;
+                path_ = path;
+                display_ = ":" + std::to_string(number);
+            } else {
+                close(fd);
+            }
+        }
+        if (listener_ >= 0) thread_ = std::thread([this] { serve(); });
+    }
+    ~FakeServer() {
+        stop_ = true;
+        if (listener_ >= 0) shutdown(listener_, SHUT_RDWR);
+        if (thread_.joinable()) thread_.join();
+        for (int client : held_) close(client);
+        if (listener_ >= 0) close(listener_);
+        if (!path_.empty()) unlink(path_.c_str());
+    }
+    const std::string& display() const { return display_; }
+
+private:
+    void serve() {
+        while (!stop_) {
+            const int client = accept(listener_, nullptr, nullptr);
+            if (client < 0) return;
+            if (behaviour_ == Behaviour::nonsense) {
+                char request[64];
+                (void)!read(client, request, sizeof request);
+                const char reply[] = "HTTP/1.0 400 Bad Request\r\n\r\nthis is not an X server";
+                (void)!write(client, reply, sizeof reply - 1);
+            } else if (behaviour_ == Behaviour::silent) {
+                held_.push_back(client);  // accepted, never answered
+                continue;
+            }
+            close(client);
+        }
+    }
+    Behaviour behaviour_;
+    int listener_ = -1;
+    std::string path_;
+    std::string display_;
+    std::vector<int> held_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+struct UnopenableDisplay {
+    const char* what;
+    std::optional<std::string> display;
+    const char* notice;  // what the viewer says on standard error
+};
+
+// The viewer draws off-screen instead, closes its window after the first
+// paint, and ends with exit code 0 (no window the user could close).
+TEST(WindowFaultTest, DisplaysThatCannotBeOpenedEndTheViewerCleanly) {
+    TempDir dir;
+    const std::string input = writeInput(dir);
+    const std::string statistics = statisticsOf(input, dir);
+    FakeServer hangUp(FakeServer::Behaviour::hangUp);
+    FakeServer nonsense(FakeServer::Behaviour::nonsense);
+    FakeServer silent(FakeServer::Behaviour::silent);
+    ASSERT_FALSE(hangUp.display().empty() || nonsense.display().empty() || silent.display().empty());
+    const UnopenableDisplay cases[] = {
+        {"no DISPLAY at all", std::nullopt, "DISPLAY is not set"},
+        {"an empty DISPLAY", std::string(), "DISPLAY is not set"},
+        {"no server on that number", ":65001", "cannot open display :65001"},
+        {"a malformed name", "not a display", "cannot open display not a display"},
+        {"a server that hangs up at once", hangUp.display(), "cannot open display"},
+        {"a server that answers nonsense", nonsense.display(), "cannot open display"},
+        // Xlib would wait for the greeting forever; the layer gives up after ten seconds.
+        {"a server that never answers", silent.display(), "cannot open display"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        e2e::Child viewer({REDUCEVIEW_PATH, input}, Env{{"DISPLAY", c.display}});
+        const e2e::Finished run = viewer.finish(60000);
+        expectCleanEnd(run, statistics);
+        EXPECT_NE(run.err.find(c.notice), std::string::npos) << run.err;
+        EXPECT_TRUE(nothingLeftRunning(viewer.pid()));
+    }
+}
+
+TEST(WindowFaultTest, AQuitMessageEndsTheLoopAndTheDestructorClosesTheWindow) {
+    TempDir dir;
+    const std::string input = writeInput(dir);
+    const std::string statistics = statisticsOf(input, dir);
+    const e2e::Finished run = e2e::run({QUIT_PROBE_PATH, input}, Env{{"DISPLAY", std::nullopt}});
+    expectCleanEnd(run, statistics);
+    EXPECT_EQ(run.err, "quit_probe: quit posted yes; windows left 0; DestroyWindow after the quit yes\n");
+}
+
+}  // namespace
+}  // namespace hostile
