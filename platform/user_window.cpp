@@ -220,6 +220,7 @@ BOOL GetClassInfoA(HINSTANCE instance, LPCSTR className, WNDCLASSA* info) {
 // RegisterClassExA: cbSize must be the structure's size; no class or window
 // extra bytes; a null hInstance registers the class for the program's module.
 ATOM RegisterClassExA(const WNDCLASSEXA* info) {
+    record("RegisterClassExA", nullptr, info ? info->cbSize : 0);
     if (!info || info->cbSize != sizeof(WNDCLASSEXA) || !info->lpfnWndProc || !info->lpszClassName) {
         platform::trace("RegisterClassExA refused");
         return 0;

@@ -229,6 +229,7 @@ struct WNDCLASSEXA {
 #define WM_MBUTTONDOWN 0x0207
 #define WM_MBUTTONUP 0x0208
 #define WM_MBUTTONDBLCLK 0x0209
+#define WM_USER 0x0400
 
 // System commands
 #define SC_SIZE 0xF000
