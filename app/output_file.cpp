@@ -1,5 +1,7 @@
 #include "output_file.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -26,19 +28,51 @@ bool OutputFile::fail(const std::string& what, int errorNumber) {
 
 bool OutputFile::open() {
     std::error_code ec;
-    if (fs::is_directory(fs::u8path(target_), ec)) return fail("it is a directory", 0);
+    const fs::path path = fs::u8path(target_);
+    const fs::file_status status = fs::status(path, ec);  // through links
+    if (fs::is_directory(status)) return fail("it is a directory", 0);
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+        errno = 0;
+        file_ = std::fopen(target_.c_str(), "wb");
+        if (!file_) return fail("cannot open it", errno);
+        inPlace_ = true;
+        return true;
+    }
+    std::string finalPath = target_;
+    if (fs::is_symlink(fs::symlink_status(path, ec))) {
+        const fs::path resolved = fs::canonical(path, ec);
+        if (!ec) finalPath = resolved.string();
+    }
+    return openTemporary(finalPath);
+}
+
+// The temporary file is the target's name with a random suffix, in the
+// target's folder so that the rename cannot cross file systems; created
+// exclusively, so that it never takes over a file that exists. When that
+// name would be too long for the file system, a short one is used instead.
+bool OutputFile::openTemporary(const std::string& finalPath) {
     std::random_device entropy;
     std::mt19937_64 generator((static_cast<std::uint64_t>(entropy()) << 32) ^ entropy());
+    const fs::path folder = fs::u8path(finalPath).parent_path();
+    bool shortName = false;
     for (int attempt = 0; attempt < 16; ++attempt) {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".%016llx.part", static_cast<unsigned long long>(generator()));
-        std::string candidate = target_ + suffix;
-        if (fs::exists(fs::u8path(candidate), ec)) continue;
+        const std::string candidate = shortName ? (folder / (std::string(".reducebmp") + suffix)).string()
+                                                : finalPath + suffix;
         errno = 0;
-        file_ = std::fopen(candidate.c_str(), "wb");
-        if (!file_) return fail("cannot create a file in its folder", errno);
-        temporary_ = std::move(candidate);
-        return true;
+        file_ = std::fopen(candidate.c_str(), "wbx");
+        if (file_) {
+            temporary_ = candidate;
+            finalPath_ = finalPath;
+            return true;
+        }
+        if (errno == EEXIST) continue;
+        if (errno == ENAMETOOLONG && !shortName) {
+            shortName = true;
+            continue;
+        }
+        return fail("cannot create a file in its folder", errno);
     }
     return fail("no free temporary name beside it", 0);
 }
@@ -51,15 +85,25 @@ bool OutputFile::write(const std::uint8_t* data, std::size_t size) {
 
 bool OutputFile::commit() {
     errno = 0;
-    const bool flushed = std::fflush(file_) == 0 && !std::ferror(file_);
-    const int flushError = errno;
+    bool flushed = std::fflush(file_) == 0 && !std::ferror(file_);
+    int flushError = errno;
+    // On the disk before the rename: a crash afterwards finds the old file
+    // or the whole new one, never an empty one under the target's name.
+    if (flushed && !inPlace_ && fsync(fileno(file_)) != 0) {
+        flushed = false;
+        flushError = errno;
+    }
     const bool closed = std::fclose(file_) == 0;
     const int closeError = errno;
     file_ = nullptr;
     if (!flushed) return fail("write failed", flushError);
     if (!closed) return fail("write failed", closeError);
+    if (inPlace_) {
+        committed_ = true;
+        return true;
+    }
     std::error_code ec;
-    fs::rename(fs::u8path(temporary_), fs::u8path(target_), ec);
+    fs::rename(fs::u8path(temporary_), fs::u8path(finalPath_), ec);
     if (ec) {
         error_ = "cannot write " + target_ + ": " + ec.message();
         return false;

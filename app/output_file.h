@@ -1,7 +1,12 @@
 // An output file that appears at its path whole or not at all: the bytes go
 // to a temporary file beside the target, which replaces the target only once
-// everything has been written and closed. An existing file at the path is
-// left untouched by every failure.
+// everything has been written, flushed to the disk and closed. An existing
+// file at the path is left untouched by every failure.
+//
+// Two kinds of target are not replaced: through a symbolic link, the file it
+// points to is replaced and the link is kept; a device or a pipe (/dev/null,
+// /dev/stdout, a FIFO) is written in place, since renaming a file over it
+// would destroy it.
 #pragma once
 
 #include <cstdint>
@@ -23,9 +28,12 @@ public:
 
 private:
     bool fail(const std::string& what, int errorNumber);
-    std::string target_;
+    bool openTemporary(const std::string& finalPath);
+    std::string target_;     // as the user gave it, for messages
+    std::string finalPath_;  // what the temporary file replaces
     std::string temporary_;
     std::FILE* file_ = nullptr;
+    bool inPlace_ = false;  // a device or a pipe, written directly
     bool committed_ = false;
     std::string error_;
 };

@@ -8,19 +8,18 @@
 #include "write_indexed_bmp.h"
 
 #include <cstdio>
+#include <new>
 
-int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: reducebmp IN.bmp OUT.bmp\n");
-        return 2;
-    }
+namespace {
+
+int run(const char* input, const char* outputPath) {
     dib24 image;
-    if (!loadImage(image, argv[1])) {
-        std::printf("Cannot load input file : %s\n", argv[1]);
+    if (!loadImage(image, input)) {
+        std::printf("Cannot load input file : %s\n", input);
         return 1;
     }
     // Opened before the pass so that an unwritable destination costs no work.
-    OutputFile output(argv[2]);
+    OutputFile output(outputPath);
     if (!output.open()) {
         std::fprintf(stderr, "reducebmp: %s\n", output.error().c_str());
         return 1;
@@ -34,9 +33,34 @@ int main(int argc, char** argv) {
                                              return output.write(data, size);
                                          });
     if (!written || !output.commit()) {
-        const std::string why = output.error().empty() ? "cannot write " + std::string(argv[2]) : output.error();
+        const std::string why = output.error().empty() ? "cannot write " + std::string(outputPath) : output.error();
         std::fprintf(stderr, "reducebmp: %s\n", why.c_str());
         return 1;
     }
+    // The statistics are part of the result: a script must learn that they were lost.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "reducebmp: cannot write the statistics to standard output\n");
+        return 1;
+    }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: reducebmp IN.bmp OUT.bmp\n");
+        return 2;
+    }
+    // A picture the reader accepts can still need more memory than the
+    // machine has (the pass keeps two rows of doubles as wide as the image).
+    // Caught here so that the output's temporary file is removed on the way
+    // out and the failure is reported like the others.
+    try {
+        return run(argv[1], argv[2]);
+    } catch (const std::bad_alloc&) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "reducebmp: not enough memory to reduce %s\n", argv[1]);
+        return 1;
+    }
 }

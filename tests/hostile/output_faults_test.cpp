@@ -6,15 +6,19 @@
 #include "pictures.h"
 #include "program_runner.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace hostile {
@@ -153,6 +157,117 @@ TEST(OutputFaultTest, ASuccessfulRunReplacesTheOldFileWhole) {
     ASSERT_GE(written.size(), 54u);
     EXPECT_EQ(testsupport::getU32(written, 2), written.size());
     expectOnly(dir, {"in.bmp", "out.bmp"});
+}
+
+// Renaming a file over a device or a pipe would destroy it (as root, over
+// /dev/null): such a target is written in place and stays what it was.
+TEST(OutputFaultTest, APipeIsWrittenInPlaceAndStaysAPipe) {
+    TempDir dir;
+    const std::string input = writeInput(dir);
+    const std::string output = dir.file("out.fifo");
+    ASSERT_EQ(mkfifo(output.c_str(), 0644), 0);
+    // Reader first (non-blocking), then a writer of our own so that the
+    // reader sees no end of file before the program has written.
+    const int reader = open(output.c_str(), O_RDONLY | O_NONBLOCK);
+    const int keepOpen = open(output.c_str(), O_WRONLY);
+    ASSERT_GE(reader, 0);
+    ASSERT_GE(keepOpen, 0);
+    Bytes received;
+    std::thread drain([&] {
+        for (;;) {
+            pollfd p{reader, POLLIN, 0};
+            poll(&p, 1, -1);
+            std::uint8_t buffer[65536];
+            const ssize_t got = read(reader, buffer, sizeof buffer);
+            if (got == 0) return;
+            if (got > 0) received.insert(received.end(), buffer, buffer + got);
+        }
+    });
+    const RunResult run = runProgram({REDUCEBMP_PATH, input, output});
+    close(keepOpen);
+    drain.join();
+    close(reader);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    struct stat info {};
+    ASSERT_EQ(stat(output.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode)) << "the pipe was replaced by a file";
+    ASSERT_GE(received.size(), 54u);
+    EXPECT_EQ(testsupport::getU32(received, 2), received.size());
+    expectOnly(dir, {"in.bmp", "out.fifo"});
+}
+
+TEST(OutputFaultTest, ASymbolicLinkIsKeptAndTheFileItPointsToReplaced) {
+    TempDir dir;
+    const std::string input = writeInput(dir);
+    ASSERT_EQ(mkdir(dir.file("real").c_str(), 0755), 0);
+    const std::string real = dir.file("real/target.bmp");
+    testsupport::writeFile(real, kOldContents);
+    const std::string link = dir.file("out.bmp");
+    ASSERT_EQ(symlink("real/target.bmp", link.c_str()), 0);
+    const RunResult run = runProgram({REDUCEBMP_PATH, input, link});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    struct stat info {};
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link was replaced by a file";
+    const Bytes written = testsupport::readFile(real);
+    ASSERT_GE(written.size(), 54u);
+    EXPECT_EQ(testsupport::getU32(written, 2), written.size());
+    expectOnly(dir, {"in.bmp", "out.bmp", "real"});
+}
+
+// A target whose name leaves no room for the temporary file's suffix.
+TEST(OutputFaultTest, ANameTooLongForTheUsualTemporaryNameStillWorks) {
+    TempDir dir;
+    const std::string input = writeInput(dir);
+    const std::string name = std::string(250, 'n') + ".bmp";
+    const RunResult run = runProgram({REDUCEBMP_PATH, input, dir.file(name)});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    expectOnly(dir, {"in.bmp", name});
+}
+
+TEST(OutputFaultTest, StatisticsThatCannotBeWrittenFailTheRun) {
+    TempDir dir;
+    const std::string input = writeInput(dir);
+    RunOptions options;
+    options.stdoutPath = "/dev/full";
+    const RunResult run = runProgram({REDUCEBMP_PATH, input, dir.file("out.bmp")}, options);
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("reducebmp: cannot write the statistics to standard output"), std::string::npos) << run.err;
+}
+
+// A picture the reader accepts whose pass needs more memory than there is:
+// one row of 20 million pixels (a 2.5 MB 1-bit file) needs two rows of
+// doubles of 480 MB each. The failure is reported, and the temporary file,
+// made before the pass, is removed.
+TEST(OutputFaultTest, RunningOutOfMemoryLeavesNoTemporaryAndKeepsTheOldFile) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address-space limit cannot be used with AddressSanitizer's shadow memory";
+#endif
+    TempDir dir;
+    const std::int32_t width = 20000000;
+    Bytes wide(54 + 8 + static_cast<std::size_t>(width / 8), 0);
+    testsupport::putU16(wide, 0, 0x4D42);
+    testsupport::putU32(wide, 10, 62);
+    testsupport::putU32(wide, 14, 40);
+    testsupport::putU32(wide, 18, static_cast<std::uint32_t>(width));
+    testsupport::putU32(wide, 22, 1);
+    testsupport::putU16(wide, 26, 1);
+    testsupport::putU16(wide, 28, 1);
+    wide[58] = wide[59] = wide[60] = 0xFF;  // palette entry 1 is white
+    for (std::size_t i = 62; i < wide.size(); i += 3) wide[i] = 0x5A;
+    const std::string input = dir.file("wide.bmp");
+    testsupport::writeFile(input, wide);
+    const std::string output = dir.file("out.bmp");
+    testsupport::writeFile(output, kOldContents);
+    RunOptions options;
+    options.addressSpaceLimit = 512ll << 20;
+    const RunResult run = runProgram({REDUCEBMP_PATH, input, output}, options);
+    EXPECT_EQ(run.signal, 0) << run.err;
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("reducebmp: not enough memory to reduce " + input), std::string::npos) << run.err;
+    EXPECT_EQ(testsupport::readFile(output), kOldContents);
+    expectOnly(dir, {"out.bmp", "wide.bmp"});
 }
 
 }  // namespace

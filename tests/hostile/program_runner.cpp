@@ -59,6 +59,7 @@ RunResult runProgram(const std::vector<std::string>& argv, const RunOptions& opt
     std::vector<std::string> args{RSS_PROBE_PATH, reportPath};
     if (!options.user.empty()) args.insert(args.end(), {"--user", options.user});
     if (options.fileSizeLimit >= 0) args.insert(args.end(), {"--fsize", std::to_string(options.fileSizeLimit)});
+    if (options.addressSpaceLimit >= 0) args.insert(args.end(), {"--as", std::to_string(options.addressSpaceLimit)});
     args.push_back("--");
     args.insert(args.end(), argv.begin(), argv.end());
     std::vector<char*> cargs;
@@ -75,7 +76,8 @@ RunResult runProgram(const std::vector<std::string>& argv, const RunOptions& opt
             setenv(entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), 1);
         }
         const int in = open("/dev/null", O_RDONLY);
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int out = options.stdoutPath.empty() ? open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)
+                                                   : open(options.stdoutPath.c_str(), O_WRONLY);
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (in < 0 || out < 0 || err < 0) _exit(125);
         dup2(in, 0);

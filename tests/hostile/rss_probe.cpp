@@ -1,4 +1,4 @@
-// rss_probe REPORT [--user NAME] [--fsize BYTES] [--watchdog SECONDS] -- PROGRAM ARGS...
+// rss_probe REPORT [--user NAME] [--fsize BYTES] [--as BYTES] [--watchdog SECONDS] -- PROGRAM ARGS...
 //
 // Runs PROGRAM as a child and writes to REPORT one line:
 //   exit=<code> signal=<number> peak_rss_kb=<kilobytes> timed_out=<0|1>
@@ -11,6 +11,7 @@
 // --user drops to that user before running PROGRAM (for unreadable-file and
 // read-only-folder cases when the tests run as root). --fsize sets the file
 // size limit, with SIGXFSZ ignored so that writes fail with EFBIG instead.
+// --as limits the address space, so that large allocations fail.
 // --watchdog kills a program that has not ended after that many seconds, so
 // that a hang fails the test instead of blocking the run.
 #include <grp.h>
@@ -37,7 +38,8 @@ void onAlarm(int) {
 }
 
 [[noreturn]] void usage() {
-    std::fprintf(stderr, "usage: rss_probe REPORT [--user NAME] [--fsize BYTES] [--watchdog SECONDS] -- PROGRAM ARGS...\n");
+    std::fprintf(stderr,
+                 "usage: rss_probe REPORT [--user NAME] [--fsize BYTES] [--as BYTES] [--watchdog SECONDS] -- PROGRAM ARGS...\n");
     std::exit(2);
 }
 
@@ -48,6 +50,7 @@ int main(int argc, char** argv) {
     const char* report = argv[1];
     const char* user = nullptr;
     long long fileSizeLimit = -1;
+    long long addressSpaceLimit = -1;
     unsigned watchdog = 120;
     int i = 2;
     for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
@@ -56,6 +59,8 @@ int main(int argc, char** argv) {
             user = argv[++i];
         } else if (std::strcmp(argv[i], "--fsize") == 0) {
             fileSizeLimit = std::atoll(argv[++i]);
+        } else if (std::strcmp(argv[i], "--as") == 0) {
+            addressSpaceLimit = std::atoll(argv[++i]);
         } else if (std::strcmp(argv[i], "--watchdog") == 0) {
             watchdog = static_cast<unsigned>(std::atoi(argv[++i]));
         } else {
@@ -95,6 +100,10 @@ int main(int argc, char** argv) {
             signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
             setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (addressSpaceLimit >= 0) {
+            const rlimit limit{static_cast<rlim_t>(addressSpaceLimit), static_cast<rlim_t>(addressSpaceLimit)};
+            setrlimit(RLIMIT_AS, &limit);
         }
         execv(program[0], program);
         std::fprintf(stderr, "rss_probe: cannot run %s: %s\n", program[0], std::strerror(errno));
