@@ -1,22 +1,132 @@
 #include "census.h"
 
-#include <map>
+#include "pass_internals.h"
+#include "workers.h"
+
+#include <cstring>
+#include <limits>
+
+namespace pass {
+namespace {
+
+constexpr std::uint32_t kColours = 1u << 24;
+constexpr std::uint32_t kWords = kColours / 64;
+
+// The key of the pixel at `p`: its blue, green, red bytes read as one
+// little-endian number. The wide form loads 4 bytes, so it is kept away
+// from the last pixel of a row, which may end the buffer.
+inline std::uint32_t keyAt(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16;
+}
+inline std::uint32_t keyAtWide(const std::uint8_t* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v & 0xFFFFFFu;
+}
+
+// Calls f(key) for every pixel of buffer rows [firstRow, lastRow).
+template <typename F>
+void forEachKey(const ImageView& image, std::int32_t firstRow, std::int32_t lastRow, F f) {
+    for (std::int32_t r = firstRow; r < lastRow; ++r) {
+        const std::uint8_t* p = image.pixels + static_cast<std::int64_t>(r) * image.stride;
+        const std::int32_t last = image.width - 1;
+        for (std::int32_t x = 0; x < last; ++x, p += 3) f(keyAtWide(p));
+        f(keyAt(p));
+    }
+}
+
+std::int32_t bandStart(const ImageView& image, int band, int bands) {
+    return static_cast<std::int32_t>(static_cast<std::int64_t>(image.height) * band / bands);
+}
+
+}  // namespace
+
+ColourIndex::ColourIndex(const ImageView& image, int workers) : bits_(kWords, 0), before_(kWords + 1, 0) {
+    if (image.empty()) return;
+    // Each worker marks its band of rows in a bitmap of its own; the bitmaps
+    // are then merged. Bits are set, never cleared, so the order is free.
+    std::vector<std::vector<std::uint64_t>> extra(static_cast<std::size_t>(workers > 1 ? workers - 1 : 0));
+    for (auto& bits : extra) bits.assign(kWords, 0);
+    runWorkers(workers, [&](int w) {
+        std::uint64_t* bits = w == 0 ? bits_.data() : extra[static_cast<std::size_t>(w - 1)].data();
+        forEachKey(image, bandStart(image, w, workers), bandStart(image, w + 1, workers),
+                   [bits](std::uint32_t key) { bits[key >> 6] |= std::uint64_t{1} << (key & 63); });
+    });
+    for (const auto& bits : extra) {
+        for (std::uint32_t i = 0; i < kWords; ++i) bits_[i] |= bits[i];
+    }
+    std::uint32_t running = 0;
+    for (std::uint32_t i = 0; i < kWords; ++i) {
+        before_[i] = running;
+        running += static_cast<std::uint32_t>(__builtin_popcountll(bits_[i]));
+    }
+    before_[kWords] = running;
+    distinct_ = running;
+}
+
+std::uint32_t ColourIndex::rank(std::uint32_t key) const {
+    const std::uint32_t word = key >> 6;
+    const std::uint64_t below = bits_[word] & ((std::uint64_t{1} << (key & 63)) - 1);
+    return before_[word] + static_cast<std::uint32_t>(__builtin_popcountll(below));
+}
+
+std::vector<std::uint32_t> ColourIndex::keys() const {
+    std::vector<std::uint32_t> keys;
+    keys.reserve(distinct_);
+    for (std::uint32_t i = 0; i < kWords; ++i) {
+        for (std::uint64_t bits = bits_[i]; bits != 0; bits &= bits - 1) {
+            keys.push_back(i << 6 | static_cast<std::uint32_t>(__builtin_ctzll(bits)));
+        }
+    }
+    return keys;
+}
+
+std::vector<ColourCount> countColours(const ImageView& image, int workers) {
+    const ColourIndex index(image, workers);
+    const std::uint32_t distinct = index.distinct();
+    std::vector<ColourCount> colours;
+    if (distinct == 0) return colours;
+    // Counts per worker band, added up afterwards.
+    std::vector<std::vector<std::uint32_t>> counts(static_cast<std::size_t>(workers));
+    runWorkers(workers, [&](int w) {
+        std::vector<std::uint32_t>& mine = counts[static_cast<std::size_t>(w)];
+        mine.assign(distinct, 0);
+        std::uint32_t* count = mine.data();
+        forEachKey(image, bandStart(image, w, workers), bandStart(image, w + 1, workers),
+                   [&index, count](std::uint32_t key) { ++count[index.rank(key)]; });
+    });
+    for (std::size_t w = 1; w < counts.size(); ++w) {
+        for (std::uint32_t i = 0; i < distinct; ++i) counts[0][i] += counts[w][i];
+        std::vector<std::uint32_t>().swap(counts[w]);
+    }
+    const std::vector<std::uint32_t> keys = index.keys();
+    colours.resize(distinct);
+    for (std::uint32_t i = 0; i < distinct; ++i) colours[i] = ColourCount{keys[i], counts[0][i]};
+    return colours;
+}
+
+}  // namespace pass
 
 ColorTable takeCensus(const ImageView& image, TextSink& out) {
     ColorTable table;
     if (image.empty()) return table;
     const std::int64_t pixelCount = static_cast<std::int64_t>(image.width) * image.height;
-    std::map<std::int32_t, std::int32_t> colorIndex;
+    const pass::ColourIndex index(image, pass::workersFor(image));
+    // The record number of each colour, by rank; records are numbered as
+    // their colours first appear, top row first, left to right.
+    constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+    std::vector<std::uint32_t> recordOf(index.distinct(), kNone);
+    table.reserve(index.distinct());
     for (std::int32_t y = 0; y < image.height; ++y) {
         const std::uint8_t* p = image.at(0, y);
         for (std::int32_t x = 0; x < image.width; ++x, p += 3) {
-            const std::int32_t key = colorKey(p[2], p[1], p[0]);
-            auto found = colorIndex.find(key);
-            if (found != colorIndex.end()) {
-                ++table[static_cast<std::size_t>(found->second)].count;
+            std::uint32_t& record = recordOf[index.rank(pass::keyAt(p))];
+            if (record != kNone) {
+                ++table[record].count;
                 continue;
             }
-            colorIndex.emplace(key, static_cast<std::int32_t>(table.size()));
+            record = static_cast<std::uint32_t>(table.size());
             table.push_back(ColorEntry{p[2], p[1], p[0], 0, 1});
             if (static_cast<std::int64_t>(table.size()) > pixelCount) out.write("Internal error in process()\n");
         }

@@ -1,32 +1,28 @@
 #include "derive_palette.h"
 
 #include "format_g.h"
+#include "pass_internals.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 std::string paletteLine(int index, double count, int red, int green, int blue) {
     return "pal[" + std::to_string(index) + "] (count:" + formatG(count) + ") : " + std::to_string(red) + ", " +
            std::to_string(green) + ", " + std::to_string(blue) + "\n";
 }
 
-void derivePalette(const ColorEntry* table, std::int32_t entryCount, std::int32_t paletteCount, Palette& palette,
-                   TextSink& out) {
+namespace pass {
+
+void makePalette(const BoxSums* sums, std::int32_t paletteCount, Palette& palette, TextSink& out) {
     palette.count = paletteCount;
     for (std::int32_t k = 0; k < paletteCount; ++k) {
-        double total = 0.0;
-        double sum[3] = {0.0, 0.0, 0.0};
-        for (std::int32_t i = 0; i < entryCount && table[i].box >= 0; ++i) {
-            const ColorEntry& e = table[i];
-            if (e.box != k) continue;
-            // Products in 64 bits: exact beyond 8,421,504 pixels, and still
-            // whole numbers below 2^53 once added up as doubles.
-            total += static_cast<double>(e.count);
-            sum[0] += static_cast<double>(static_cast<std::int64_t>(e.red) * e.count);
-            sum[1] += static_cast<double>(static_cast<std::int64_t>(e.green) * e.count);
-            sum[2] += static_cast<double>(static_cast<std::int64_t>(e.blue) * e.count);
-        }
-        double component[3] = {sum[0], sum[1], sum[2]};
+        // The sums are whole numbers below 2^53, so these doubles are exactly
+        // what adding up record by record in doubles would give.
+        const BoxSums& s = sums[k];
+        const auto total = static_cast<double>(s.total);
+        double component[3] = {static_cast<double>(s.red), static_cast<double>(s.green),
+                               static_cast<double>(s.blue)};
         if (total > 0.0) {
             // A product with the reciprocal, not a quotient: 255 x 49 gives 254.
             const double reciprocal = 1.0 / total;
@@ -38,4 +34,22 @@ void derivePalette(const ColorEntry* table, std::int32_t entryCount, std::int32_
         }
         out.write(paletteLine(k, total, palette.red(k), palette.green(k), palette.blue(k)));
     }
+}
+
+}  // namespace pass
+
+void derivePalette(const ColorEntry* table, std::int32_t entryCount, std::int32_t paletteCount, Palette& palette,
+                   TextSink& out) {
+    // One pass over the used records, each adding to the sums of its box.
+    std::vector<pass::BoxSums> sums(static_cast<std::size_t>(paletteCount > 0 ? paletteCount : 0));
+    for (std::int32_t i = 0; i < entryCount && table[i].box >= 0; ++i) {
+        const ColorEntry& e = table[i];
+        if (e.box >= paletteCount) continue;
+        pass::BoxSums& s = sums[static_cast<std::size_t>(e.box)];
+        s.total += e.count;
+        s.red += static_cast<std::int64_t>(e.red) * e.count;
+        s.green += static_cast<std::int64_t>(e.green) * e.count;
+        s.blue += static_cast<std::int64_t>(e.blue) * e.count;
+    }
+    pass::makePalette(sums.data(), paletteCount, palette, out);
 }

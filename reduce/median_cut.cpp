@@ -1,55 +1,96 @@
 #include "median_cut.h"
 
+#include "pass_internals.h"
+
 #include <algorithm>
 #include <cstdint>
 
+namespace pass {
+
+Cut chooseCut(const ColourCount* first, const ColourCount* last) {
+    std::int32_t minimum[3] = {255, 255, 255};
+    std::int32_t maximum[3] = {0, 0, 0};
+    std::int64_t weighted[3] = {0, 0, 0};
+    std::int64_t total = 0;
+    for (const ColourCount* c = first; c != last; ++c) {
+        for (int ch = 0; ch < 3; ++ch) {
+            const std::int32_t v = channelOf(c->key, ch);
+            minimum[ch] = std::min(minimum[ch], v);
+            maximum[ch] = std::max(maximum[ch], v);
+            weighted[ch] += static_cast<std::int64_t>(v) * c->count;
+        }
+        total += c->count;
+    }
+    // Spreads are rounded by adding 0.5 and truncating; blue weighs 0.6.
+    const auto red = static_cast<std::int32_t>((maximum[0] - minimum[0]) + 0.5);
+    const auto green = static_cast<std::int32_t>((maximum[1] - minimum[1]) + 0.5);
+    const auto blue = static_cast<std::int32_t>((maximum[2] - minimum[2]) * 0.6 + 0.5);
+    const std::int32_t largest = std::max(red, std::max(green, blue));
+    if (largest <= 0) return Cut{-1, 0};
+    const int channel = largest == red ? 0 : largest == green ? 1 : 2;
+    // The count-weighted mean, rounded down; 64-bit sums keep it exact on
+    // images of any size the reader accepts.
+    return Cut{channel, weighted[channel] / total};
+}
+
+std::int32_t cutBoxes(ColourCount* colours, std::uint32_t colourCount, std::int32_t limit,
+                      std::vector<BoxRange>& boxes) {
+    boxes.assign(1, BoxRange{0, colourCount});
+    boxes.reserve(static_cast<std::size_t>(std::max(limit, 1)));
+    std::int32_t boxCount = 1;
+    // Tasks are appended one depth deeper than the task being split, so
+    // taking them in the order of appending is breadth-first.
+    std::vector<SplitTask> tasks{{0, 0}};
+    tasks.reserve(2 * static_cast<std::size_t>(limit) + 1);
+    for (std::size_t next = 0; next < tasks.size() && boxCount < limit; ++next) {
+        const SplitTask task = tasks[next];
+        BoxRange& box = boxes[static_cast<std::size_t>(task.box)];
+        ColourCount* first = colours + box.begin;
+        ColourCount* last = colours + box.end;
+        const Cut cut = chooseCut(first, last);
+        if (cut.channel < 0) continue;
+        // The lower part becomes the new box, the upper part keeps the number.
+        ColourCount* middle = std::partition(first, last, [&cut](const ColourCount& c) {
+            return channelOf(c.key, cut.channel) <= cut.mean;
+        });
+        const auto split = static_cast<std::uint32_t>(middle - colours);
+        const std::int32_t newBox = boxCount++;
+        boxes.push_back(BoxRange{box.begin, split});
+        boxes[static_cast<std::size_t>(task.box)].begin = split;
+        tasks.push_back({task.box, task.depth + 1});
+        tasks.push_back({newBox, task.depth + 1});
+    }
+    return boxCount;
+}
+
+}  // namespace pass
+
 namespace {
 
-std::int32_t channel(const ColorEntry& entry, int which) {
-    return which == 0 ? entry.red : which == 1 ? entry.green : entry.blue;
+// The used records: up to the first with a negative box, or all of them.
+std::int32_t usedRecords(const ColorEntry* table, std::int32_t entryCount) {
+    std::int32_t used = 0;
+    while (used < entryCount && table[used].box >= 0) ++used;
+    return used;
 }
 
-// Spreads are rounded by adding 0.5 and truncating; blue weighs 0.6.
-std::int32_t roundedSpread(std::int32_t spread, double weight) {
-    return static_cast<std::int32_t>(spread * weight + 0.5);
-}
+std::uint32_t keyOf(const ColorEntry& e) { return static_cast<std::uint32_t>(colorKey(e.red, e.green, e.blue)); }
 
 }  // namespace
 
 void splitBox(std::vector<SplitTask>& workList, ColorEntry* table, std::int32_t entryCount, std::int32_t& boxCount,
               std::int32_t box, std::int32_t depth, std::int32_t limit) {
     if (boxCount >= limit) return;
+    const std::int32_t used = usedRecords(table, entryCount);
+    std::vector<pass::ColourCount> members;
+    for (std::int32_t i = 0; i < used; ++i) {
+        if (table[i].box == box) members.push_back({keyOf(table[i]), static_cast<std::uint32_t>(table[i].count)});
+    }
+    const pass::Cut cut = pass::chooseCut(members.data(), members.data() + members.size());
+    if (cut.channel < 0) return;
     const std::int32_t newBox = boxCount;
-
-    std::int32_t minimum[3] = {255, 255, 255};
-    std::int32_t maximum[3] = {0, 0, 0};
-    for (std::int32_t i = 0; i < entryCount && table[i].box >= 0; ++i) {
-        if (table[i].box != box) continue;
-        for (int c = 0; c < 3; ++c) {
-            const std::int32_t v = channel(table[i], c);
-            if (v > maximum[c]) maximum[c] = v;
-            if (v < minimum[c]) minimum[c] = v;
-        }
-    }
-    const std::int32_t red = roundedSpread(maximum[0] - minimum[0], 1.0);
-    const std::int32_t green = roundedSpread(maximum[1] - minimum[1], 1.0);
-    const std::int32_t blue = roundedSpread(maximum[2] - minimum[2], 0.6);
-    const std::int32_t largest = std::max(red, std::max(green, blue));
-    if (largest <= 0) return;
-    const int cut = largest == red ? 0 : largest == green ? 1 : 2;
-
-    // 64-bit sums keep the mean exact beyond 8,421,504 pixels.
-    std::int64_t weighted = 0;
-    std::int64_t total = 0;
-    for (std::int32_t i = 0; i < entryCount && table[i].box >= 0; ++i) {
-        if (table[i].box != box) continue;
-        weighted += static_cast<std::int64_t>(channel(table[i], cut)) * table[i].count;
-        total += table[i].count;
-    }
-    const std::int64_t mean = weighted / total;
-
-    for (std::int32_t i = 0; i < entryCount && table[i].box >= 0; ++i) {
-        if (table[i].box == box && channel(table[i], cut) <= mean) table[i].box = newBox;
+    for (std::int32_t i = 0; i < used; ++i) {
+        if (table[i].box == box && pass::channelOf(keyOf(table[i]), cut.channel) <= cut.mean) table[i].box = newBox;
     }
     ++boxCount;
     workList.push_back({box, depth + 1});
@@ -57,18 +98,26 @@ void splitBox(std::vector<SplitTask>& workList, ColorEntry* table, std::int32_t 
 }
 
 std::int32_t medianCut(ColorEntry* table, std::int32_t entryCount, std::int32_t limit) {
-    std::int32_t boxCount = 1;
-    std::int32_t level = 0;
-    std::vector<SplitTask> workList{{0, 0}};
-    while (!workList.empty()) {
-        auto task = std::find_if(workList.begin(), workList.end(), [&](const SplitTask& t) { return t.depth == level; });
-        if (task == workList.end()) {
-            ++level;
-            continue;
-        }
-        const SplitTask taken = *task;
-        workList.erase(task);
-        splitBox(workList, table, entryCount, boxCount, taken.box, taken.depth, limit);
+    const std::int32_t used = usedRecords(table, entryCount);
+    // Cut a compact copy in key order, then give each record the box of its
+    // colour (records of one colour always share a box).
+    std::vector<pass::ColourCount> colours(static_cast<std::size_t>(used));
+    for (std::int32_t i = 0; i < used; ++i) {
+        colours[static_cast<std::size_t>(i)] = {keyOf(table[i]), static_cast<std::uint32_t>(table[i].count)};
+    }
+    std::vector<pass::BoxRange> boxes;
+    const std::int32_t boxCount =
+        pass::cutBoxes(colours.data(), static_cast<std::uint32_t>(used), limit, boxes);
+    std::vector<std::pair<std::uint32_t, std::int32_t>> boxOfKey(static_cast<std::size_t>(used));
+    for (std::int32_t b = 0; b < boxCount; ++b) {
+        const pass::BoxRange& range = boxes[static_cast<std::size_t>(b)];
+        for (std::uint32_t i = range.begin; i < range.end; ++i) boxOfKey[i] = {colours[i].key, b};
+    }
+    std::sort(boxOfKey.begin(), boxOfKey.end());
+    for (std::int32_t i = 0; i < used; ++i) {
+        const auto found = std::lower_bound(boxOfKey.begin(), boxOfKey.end(),
+                                            std::pair<std::uint32_t, std::int32_t>{keyOf(table[i]), -1});
+        table[i].box = found->second;
     }
     return boxCount;
 }

@@ -1,27 +1,32 @@
 #include "process.h"
 
-#include "census.h"
-#include "derive_palette.h"
-#include "median_cut.h"
-#include "remap.h"
+#include "pass_internals.h"
 
 #include <string>
 #include <vector>
 
 Palette reduceImage(const ImageView& image, TextSink& out) {
-    Palette palette;
-    ColorTable table = takeCensus(image, out);
-    const auto entryCount = static_cast<std::int32_t>(table.size());
-    out.write("color count: " + std::to_string(entryCount) + "\n");
+    const int workers = pass::workersFor(image);
 
-    const std::int32_t paletteCount = medianCut(table.data(), entryCount, kMaxPaletteEntries);
+    std::vector<pass::ColourCount> colours = pass::countColours(image, workers);
+    const std::int64_t pixelCount = image.empty() ? 0 : static_cast<std::int64_t>(image.width) * image.height;
+    if (static_cast<std::int64_t>(colours.size()) > pixelCount) out.write("Internal error in process()\n");
+    out.write("color count: " + std::to_string(colours.size()) + "\n");
+
+    std::vector<pass::BoxRange> boxes;
+    const std::int32_t paletteCount = pass::cutBoxes(colours.data(), static_cast<std::uint32_t>(colours.size()),
+                                                     kMaxPaletteEntries, boxes);
     out.write("palette count:" + std::to_string(paletteCount) + "\n");
 
-    derivePalette(table.data(), entryCount, paletteCount, palette, out);
+    std::vector<pass::BoxSums> sums(static_cast<std::size_t>(paletteCount));
+    for (std::int32_t k = 0; k < paletteCount; ++k) {
+        const pass::BoxRange& box = boxes[static_cast<std::size_t>(k)];
+        for (std::uint32_t i = box.begin; i < box.end; ++i) sums[static_cast<std::size_t>(k)].add(colours[i].key, colours[i].count);
+    }
+    std::vector<pass::ColourCount>().swap(colours);
+    Palette palette;
+    pass::makePalette(sums.data(), paletteCount, palette, out);
 
-    const std::size_t rowDoubles = (static_cast<std::size_t>(image.empty() ? 0 : image.width) + 2) * 3;
-    std::vector<double> currentRow(rowDoubles, 0.0);
-    std::vector<double> nextRow(rowDoubles, 0.0);
-    if (!image.empty()) remapToPalette(image, palette, paletteCount, currentRow.data(), nextRow.data());
+    pass::remapImage(image, palette, paletteCount, workers, nullptr, nullptr);
     return palette;
 }

@@ -1,0 +1,164 @@
+// Benchmarks of the reduction pass, phase by phase and whole, on generated
+// photo-like pictures of 1, 12 and 24 megapixels. Run by hand:
+//   build/bench/reduce_bench [--benchmark_filter=Remap]
+// Items processed are pixels (colours for the median cut).
+#include "census.h"
+#include "pass_internals.h"
+#include "pictures.h"
+#include "process.h"
+#include "reference_pass.h"
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace {
+
+class NullSink final : public TextSink {
+public:
+    void write(std::string_view text) override { benchmark::DoNotOptimize(text.data()); }
+};
+
+struct Size {
+    std::int32_t width;
+    std::int32_t height;
+};
+constexpr Size kSizes[] = {{1000, 1000}, {4000, 3000}, {6000, 4000}};
+
+// Pictures are made once per size, outside every timed loop.
+const testsupport::OwnedImage& photo(int which) {
+    static std::map<int, std::unique_ptr<testsupport::OwnedImage>> made;
+    auto& slot = made[which];
+    if (!slot) {
+        const Size s = kSizes[which];
+        slot = std::make_unique<testsupport::OwnedImage>(testsupport::testCard(s.width, s.height, 7));
+    }
+    return *slot;
+}
+
+std::int64_t pixels(int which) { return std::int64_t{kSizes[which].width} * kSizes[which].height; }
+
+void setLabel(benchmark::State& state, int which) {
+    state.SetLabel(std::to_string(kSizes[which].width) + "x" + std::to_string(kSizes[which].height));
+}
+
+void BM_Census(benchmark::State& state) {
+    const int which = static_cast<int>(state.range(0));
+    testsupport::OwnedImage image = photo(which);
+    const int workers = pass::workersFor(image.view());
+    for (auto _ : state) benchmark::DoNotOptimize(pass::countColours(image.view(), workers));
+    state.SetItemsProcessed(state.iterations() * pixels(which));
+    setLabel(state, which);
+}
+
+void BM_CensusFirstAppearance(benchmark::State& state) {
+    const int which = static_cast<int>(state.range(0));
+    testsupport::OwnedImage image = photo(which);
+    NullSink sink;
+    for (auto _ : state) benchmark::DoNotOptimize(takeCensus(image.view(), sink));
+    state.SetItemsProcessed(state.iterations() * pixels(which));
+    setLabel(state, which);
+}
+
+void BM_MedianCut(benchmark::State& state) {
+    const int which = static_cast<int>(state.range(0));
+    testsupport::OwnedImage image = photo(which);
+    const std::vector<pass::ColourCount> colours = pass::countColours(image.view(), 1);
+    std::vector<pass::BoxRange> boxes;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<pass::ColourCount> work = colours;
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(pass::cutBoxes(work.data(), static_cast<std::uint32_t>(work.size()), 256, boxes));
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(colours.size()));
+    state.counters["colours"] = static_cast<double>(colours.size());
+    setLabel(state, which);
+}
+
+void BM_Palette(benchmark::State& state) {
+    const int which = static_cast<int>(state.range(0));
+    testsupport::OwnedImage image = photo(which);
+    std::vector<pass::ColourCount> colours = pass::countColours(image.view(), 1);
+    std::vector<pass::BoxRange> boxes;
+    const std::int32_t count = pass::cutBoxes(colours.data(), static_cast<std::uint32_t>(colours.size()), 256, boxes);
+    NullSink sink;
+    for (auto _ : state) {
+        std::vector<pass::BoxSums> sums(static_cast<std::size_t>(count));
+        for (std::int32_t k = 0; k < count; ++k) {
+            for (std::uint32_t i = boxes[k].begin; i < boxes[k].end; ++i) sums[k].add(colours[i].key, colours[i].count);
+        }
+        Palette palette;
+        pass::makePalette(sums.data(), count, palette, sink);
+        benchmark::DoNotOptimize(palette);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(colours.size()));
+    setLabel(state, which);
+}
+
+// The remap on the palette the pass derives for the picture; workers as the
+// pass chooses them (range 1 = 0), or exactly range 1.
+void BM_Remap(benchmark::State& state) {
+    const int which = static_cast<int>(state.range(0));
+    const testsupport::OwnedImage& original = photo(which);
+    testsupport::OwnedImage image = original;
+    NullSink sink;
+    const Palette palette = reduceImage(image.view(), sink);
+    const int workers = state.range(1) > 0 ? static_cast<int>(state.range(1)) : pass::workersFor(image.view());
+    for (auto _ : state) {
+        state.PauseTiming();
+        image = original;
+        state.ResumeTiming();
+        pass::remapImage(image.view(), palette, palette.count, workers, nullptr, nullptr);
+    }
+    state.SetItemsProcessed(state.iterations() * pixels(which));
+    state.counters["workers"] = workers;
+    setLabel(state, which);
+}
+
+void BM_WholePass(benchmark::State& state) {
+    const int which = static_cast<int>(state.range(0));
+    const testsupport::OwnedImage& original = photo(which);
+    testsupport::OwnedImage image = original;
+    NullSink sink;
+    for (auto _ : state) {
+        state.PauseTiming();
+        image = original;
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(reduceImage(image.view(), sink));
+    }
+    state.SetItemsProcessed(state.iterations() * pixels(which));
+    setLabel(state, which);
+}
+
+// The plain reference on the smallest picture only: it takes seconds there.
+void BM_ReferencePass(benchmark::State& state) {
+    const testsupport::OwnedImage& original = photo(0);
+    testsupport::OwnedImage image = original;
+    NullSink sink;
+    for (auto _ : state) {
+        state.PauseTiming();
+        image = original;
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(reference::reduceImage(image.view(), sink));
+    }
+    state.SetItemsProcessed(state.iterations() * pixels(0));
+    setLabel(state, 0);
+}
+
+}  // namespace
+
+BENCHMARK(BM_Census)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CensusFirstAppearance)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MedianCut)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Palette)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Remap)
+    ->ArgsProduct({{0, 1, 2}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_WholePass)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReferencePass)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+BENCHMARK_MAIN();

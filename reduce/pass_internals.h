@@ -1,0 +1,114 @@
+// The working parts of the reduction pass, shared by reduceImage and by the
+// public phase functions (takeCensus, medianCut, splitBox, derivePalette,
+// remapToPalette), which adapt their colour tables and error rows to them.
+//
+// The result of the pass depends on the colours and their counts, never on the
+// order in which the colours are held: the spread, the mean and the partition
+// of a box are the same for any order, box numbers follow the order of the
+// splits, and the palette sums are whole numbers that doubles hold exactly.
+// So the pass keeps its colours in key order in a compact array, and a box is
+// a contiguous range of it.
+#pragma once
+
+#include "image_view.h"
+#include "palette.h"
+#include "text_sink.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace pass {
+
+// How many threads to give a pass over this image: 1 for small images (a
+// thread costs more than it saves there), else the cores, at most 4.
+int workersFor(const ImageView& image);
+
+// One distinct colour: key red << 16 | green << 8 | blue, and its pixel count.
+struct ColourCount {
+    std::uint32_t key;
+    std::uint32_t count;
+};
+
+// The weighted blue difference of the distance, trunc(d x 0.6), computed as
+// 3d / 5: the same for every difference up to 1023 (the remap meets at most
+// 510), as the tests check one by one.
+inline std::int32_t weightedBlue(std::int32_t difference) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(3 * difference) / 5u);
+}
+
+inline std::int32_t channelOf(std::uint32_t key, int channel) {
+    return static_cast<std::int32_t>((key >> (16 - 8 * channel)) & 0xFFu);
+}
+
+// Which colours an image uses: one bit per possible colour (2 MB) and, per
+// 64 colours, the number of used colours before them, so that every used
+// colour has a dense number, its rank, in key order.
+class ColourIndex {
+public:
+    ColourIndex(const ImageView& image, int workers);
+    std::uint32_t distinct() const { return distinct_; }
+    std::uint32_t rank(std::uint32_t key) const;
+    // The used keys in ascending order, that is by rank.
+    std::vector<std::uint32_t> keys() const;
+
+private:
+    std::vector<std::uint64_t> bits_;
+    std::vector<std::uint32_t> before_;
+    std::uint32_t distinct_ = 0;
+};
+
+// The distinct colours of the image with their counts, in key order.
+std::vector<ColourCount> countColours(const ImageView& image, int workers);
+
+// A box of the median cut: the colours [begin, end) of the array it cuts.
+struct BoxRange {
+    std::uint32_t begin;
+    std::uint32_t end;
+};
+
+// How a box is cut: on `channel` (0 red, 1 green, 2 blue) at `mean`, colours
+// at or below the mean going to the new box; channel -1 when the box holds
+// one colour (or none) and stays whole.
+struct Cut {
+    int channel;
+    std::int64_t mean;
+};
+Cut chooseCut(const ColourCount* first, const ColourCount* last);
+
+// Median cut over `colours` (reordered in place): fills `boxes`, indexed by
+// box number, and returns the box count, 1 to limit.
+std::int32_t cutBoxes(ColourCount* colours, std::uint32_t colourCount, std::int32_t limit,
+                      std::vector<BoxRange>& boxes);
+
+// The pixel count of a box and its count-weighted colour sums; exact.
+struct BoxSums {
+    std::int64_t total = 0;
+    std::int64_t red = 0;
+    std::int64_t green = 0;
+    std::int64_t blue = 0;
+    void add(std::uint32_t key, std::int64_t count) {
+        total += count;
+        red += channelOf(key, 0) * count;
+        green += channelOf(key, 1) * count;
+        blue += channelOf(key, 2) * count;
+    }
+};
+
+// Makes entry k of the palette from sums[k] and writes its report line, for
+// k = 0 .. paletteCount - 1.
+void makePalette(const BoxSums* sums, std::int32_t paletteCount, Palette& palette, TextSink& out);
+
+// How the remap looks for the nearest entry: Best takes the vector search
+// where the processor has it; Plain is the one-entry-at-a-time search
+// (for the tests, which must cover both).
+enum class Search { Best, Plain };
+
+// The remap with error diffusion over the whole image. `firstRow`, when not
+// null, holds (width + 2) x 3 doubles of error already waiting for the top
+// row (zeros in the pass); when `lastRow` is not null it receives the
+// (width + 2) x 3 doubles that the bottom row passed on. With more than one
+// worker, rows go round the workers and each row trails the row above it.
+void remapImage(const ImageView& image, const Palette& palette, std::int32_t paletteCount, int workers,
+                const double* firstRow, double* lastRow, Search search = Search::Best);
+
+}  // namespace pass

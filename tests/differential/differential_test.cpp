@@ -1,0 +1,346 @@
+// The fast pass must print the same bytes and leave the same pixels as the
+// plain reference pass (tests/support/reference_pass.h) on every picture.
+#include "census.h"
+#include "derive_palette.h"
+#include "median_cut.h"
+#include "pass_internals.h"
+#include "pictures.h"
+#include "process.h"
+#include "reference_pass.h"
+#include "remap.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+using testsupport::Bgr;
+using testsupport::OwnedImage;
+using testsupport::Picture;
+
+struct Case {
+    std::string name;
+    std::function<Picture()> make;
+};
+
+std::string describe(const Case& c) { return c.name; }
+
+// Bytes of the whole buffer, row padding included (the pass must not touch it).
+std::vector<std::uint8_t> bytesOf(OwnedImage& image) {
+    const ImageView v = image.view();
+    if (v.empty()) return {};
+    return std::vector<std::uint8_t>(v.pixels, v.pixels + static_cast<std::size_t>(v.stride) * v.height);
+}
+
+Picture oneColour(std::int32_t w, std::int32_t h) { return Picture(w, h, Bgr{30, 20, 10}); }
+
+// A picture of exactly `colours` colours in bands, with a few noisy pixels
+// that reuse them: many pixels per colour, as in drawings.
+Picture bands(std::int32_t w, std::int32_t h, int colours, std::uint32_t seed) {
+    Picture p = testsupport::fewColours(w, h, colours, seed);
+    std::sort(p.pixels.begin(), p.pixels.end(), [](const Bgr& a, const Bgr& b) {
+        return std::tie(a.r, a.g, a.b) < std::tie(b.r, b.g, b.b);
+    });
+    return p;
+}
+
+std::vector<Case> wholePassCases() {
+    std::vector<Case> cases;
+    for (std::int32_t w = 1; w <= 13; ++w) {
+        for (const std::int32_t h : {1, 2, 3, 7}) {
+            cases.push_back({"noise " + std::to_string(w) + "x" + std::to_string(h),
+                             [=] { return testsupport::noise(w, h, static_cast<std::uint32_t>(w * 31 + h)); }});
+            cases.push_back({"card " + std::to_string(w) + "x" + std::to_string(h),
+                             [=] { return testsupport::testCard(w, h, static_cast<std::uint32_t>(w + h)); }});
+        }
+    }
+    for (const int colours : {1, 2, 3, 17, 255, 256, 257, 300}) {
+        cases.push_back({"scattered " + std::to_string(colours) + " colours",
+                         [=] { return testsupport::fewColours(41, 37, colours, static_cast<std::uint32_t>(colours)); }});
+        cases.push_back({"banded " + std::to_string(colours) + " colours",
+                         [=] { return bands(64, 48, colours, static_cast<std::uint32_t>(colours + 5)); }});
+    }
+    cases.push_back({"one colour 7x5", [] { return oneColour(7, 5); }});
+    cases.push_back({"one colour 300x200", [] { return oneColour(300, 200); }});
+    cases.push_back({"empty 0x0", [] { return Picture(0, 0); }});
+    cases.push_back({"empty 0x5", [] { return Picture(0, 5); }});
+    cases.push_back({"empty 5x0", [] { return Picture(5, 0); }});
+    cases.push_back({"noise 256x256", [] { return testsupport::noise(256, 256, 99); }});
+    cases.push_back({"noise 640x3", [] { return testsupport::noise(640, 3, 5); }});
+    cases.push_back({"gradient 64x48", [] { return testsupport::gradient(64, 48); }});
+    cases.push_back({"gradient 1024x768", [] { return testsupport::gradient(1024, 768); }});
+    cases.push_back({"card 320x240", [] { return testsupport::testCard(320, 240, 3); }});
+    cases.push_back({"card 1024x768", [] { return testsupport::testCard(1024, 768, 11); }});
+    cases.push_back({"card 333x1", [] { return testsupport::testCard(333, 1, 4); }});
+    cases.push_back({"card 1x333", [] { return testsupport::testCard(1, 333, 4); }});
+    return cases;
+}
+
+class WholePass : public testing::TestWithParam<Case> {};
+
+TEST_P(WholePass, PrintsTheSameLinesAndLeavesTheSamePixelsAsTheReference) {
+    const Picture picture = GetParam().make();
+    OwnedImage expected(picture);
+    OwnedImage actual(picture);
+    StringSink expectedText;
+    StringSink actualText;
+    const Palette expectedPalette = reference::reduceImage(expected.view(), expectedText);
+    const Palette actualPalette = reduceImage(actual.view(), actualText);
+    EXPECT_EQ(actualText.text(), expectedText.text());
+    EXPECT_EQ(actualPalette.count, expectedPalette.count);
+    EXPECT_EQ(actualPalette.rgb, expectedPalette.rgb);
+    EXPECT_TRUE(bytesOf(actual) == bytesOf(expected)) << "pixels differ";
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, WholePass, testing::ValuesIn(wholePassCases()),
+                         [](const testing::TestParamInfo<Case>& param) {
+                             std::string name = describe(param.param);
+                             for (char& ch : name) {
+                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                             }
+                             return name;
+                         });
+
+// ---------------------------------------------------------------------------
+// The public phase functions against the reference phases, on one table.
+
+std::vector<Picture> phasePictures() {
+    return {testsupport::testCard(97, 61, 2), testsupport::noise(50, 40, 8), testsupport::fewColours(30, 30, 257, 4),
+            testsupport::fewColours(9, 9, 3, 1), oneColour(4, 4)};
+}
+
+// The reference table's used records: up to the first negative box.
+ColorTable usedPart(const ColorTable& table) {
+    ColorTable used;
+    for (const ColorEntry& e : table) {
+        if (e.box < 0) break;
+        used.push_back(e);
+    }
+    return used;
+}
+
+bool sameRecords(const ColorTable& a, const ColorTable& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].red != b[i].red || a[i].green != b[i].green || a[i].blue != b[i].blue || a[i].box != b[i].box ||
+            a[i].count != b[i].count) {
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST(Phases, CensusNumbersColoursByFirstAppearanceLikeTheReference) {
+    for (const Picture& picture : phasePictures()) {
+        OwnedImage image(picture);
+        StringSink fastText;
+        StringSink referenceText;
+        const ColorTable fast = takeCensus(image.view(), fastText);
+        const ColorTable plain = usedPart(reference::takeCensus(image.view(), referenceText));
+        EXPECT_TRUE(sameRecords(fast, plain)) << picture.width << "x" << picture.height;
+        EXPECT_EQ(fastText.text(), "");
+    }
+}
+
+TEST(Phases, MedianCutAndSplitBoxGiveEveryRecordTheReferenceBox) {
+    for (const Picture& picture : phasePictures()) {
+        OwnedImage image(picture);
+        StringSink sink;
+        // The reference table, full size with its end mark, for both.
+        ColorTable plain = reference::takeCensus(image.view(), sink);
+        ColorTable fast = plain;
+        for (const std::int32_t limit : {1, 2, 5, 256}) {
+            for (ColorEntry& e : plain) e.box = e.box < 0 ? -1 : 0;
+            for (ColorEntry& e : fast) e.box = e.box < 0 ? -1 : 0;
+            const auto n = static_cast<std::int32_t>(plain.size());
+            EXPECT_EQ(medianCut(fast.data(), n, limit), reference::medianCut(plain.data(), n, limit));
+            EXPECT_TRUE(sameRecords(fast, plain)) << "limit " << limit;
+        }
+        // One split at a time through the public splitBox.
+        for (ColorEntry& e : plain) e.box = e.box < 0 ? -1 : 0;
+        for (ColorEntry& e : fast) e.box = e.box < 0 ? -1 : 0;
+        const auto n = static_cast<std::int32_t>(plain.size());
+        std::vector<SplitTask> fastList, plainList;
+        std::int32_t fastCount = 1, plainCount = 1;
+        for (std::int32_t box = 0; box < 6; ++box) {
+            splitBox(fastList, fast.data(), n, fastCount, box, 0, 8);
+            reference::splitBox(plainList, plain.data(), n, plainCount, box, 0, 8);
+        }
+        EXPECT_EQ(fastCount, plainCount);
+        EXPECT_EQ(fastList.size(), plainList.size());
+        EXPECT_TRUE(sameRecords(fast, plain));
+    }
+}
+
+TEST(Phases, DerivePaletteWritesTheReferenceLinesAndEntries) {
+    for (const Picture& picture : phasePictures()) {
+        OwnedImage image(picture);
+        StringSink sink;
+        ColorTable table = reference::takeCensus(image.view(), sink);
+        const auto n = static_cast<std::int32_t>(table.size());
+        const std::int32_t count = reference::medianCut(table.data(), n, 256);
+        Palette fast, plain;
+        StringSink fastText, plainText;
+        derivePalette(table.data(), n, count, fast, fastText);
+        reference::derivePalette(table.data(), n, count, plain, plainText);
+        EXPECT_EQ(fastText.text(), plainText.text());
+        EXPECT_EQ(fast.rgb, plain.rgb);
+        EXPECT_EQ(fast.count, plain.count);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The remap alone, on palettes that the pass would never make, with every
+// search and every number of workers.
+
+Palette randomPalette(int count, std::uint32_t seed, int spread) {
+    std::mt19937 random(seed);
+    Palette p;
+    p.count = count;
+    const int low = 128 - spread / 2;
+    for (int i = 0; i < 3 * count; ++i) {
+        p.rgb[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(low + static_cast<int>(random() % (spread + 1)));
+    }
+    return p;
+}
+
+Palette uniformPalette(int count, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    Palette p;
+    p.count = count;
+    for (int k = 0; k < count; ++k) {
+        p.rgb[static_cast<std::size_t>(3 * k)] = r;
+        p.rgb[static_cast<std::size_t>(3 * k + 1)] = g;
+        p.rgb[static_cast<std::size_t>(3 * k + 2)] = b;
+    }
+    return p;
+}
+
+struct RemapCase {
+    std::string name;
+    Picture picture;
+    Palette palette;
+};
+
+std::vector<RemapCase> remapCases() {
+    std::vector<RemapCase> cases;
+    for (const int count : {1, 2, 5, 40, 255, 256}) {
+        for (const int spread : {255, 40}) {
+            cases.push_back({"noise, " + std::to_string(count) + " entries within " + std::to_string(spread),
+                             testsupport::noise(37, 23, static_cast<std::uint32_t>(count)),
+                             randomPalette(count, static_cast<std::uint32_t>(count * 7 + spread), spread)});
+        }
+    }
+    // Many equal entries: every one is listed for every cell, and the lowest
+    // index must still win.
+    cases.push_back({"256 equal entries", testsupport::testCard(40, 30, 1), uniformPalette(256, 128, 128, 128)});
+    Palette twins = randomPalette(256, 5, 255);
+    for (int k = 128; k < 256; ++k) {
+        for (int c = 0; c < 3; ++c) {
+            twins.rgb[static_cast<std::size_t>(3 * k + c)] = twins.rgb[static_cast<std::size_t>(3 * (k - 128) + c)];
+        }
+    }
+    cases.push_back({"every entry twice", testsupport::noise(64, 20, 3), twins});
+    Palette corners;
+    corners.count = 8;
+    for (int k = 0; k < 8; ++k) {
+        corners.rgb[static_cast<std::size_t>(3 * k)] = (k & 4) ? 255 : 0;
+        corners.rgb[static_cast<std::size_t>(3 * k + 1)] = (k & 2) ? 255 : 0;
+        corners.rgb[static_cast<std::size_t>(3 * k + 2)] = (k & 1) ? 255 : 0;
+    }
+    cases.push_back({"cube corners on a gradient", testsupport::gradient(90, 70), corners});
+    cases.push_back({"grey checkerboard", Picture(4, 3, Bgr{128, 128, 128}), uniformPalette(1, 0, 0, 0)});
+    Palette blackWhite = uniformPalette(2, 0, 0, 0);
+    blackWhite.rgb[3] = blackWhite.rgb[4] = blackWhite.rgb[5] = 255;
+    cases.push_back({"black and white on a card", testsupport::testCard(13, 9, 2), blackWhite});
+    return cases;
+}
+
+TEST(Remap, EveryWorkerCountAndSearchMatchesTheReferenceIncludingTheErrorRows) {
+    for (const RemapCase& c : remapCases()) {
+        OwnedImage expected(c.picture);
+        const std::size_t rowDoubles = (static_cast<std::size_t>(c.picture.width) + 2) * 3;
+        std::vector<double> plainCurrent(rowDoubles, 0.0), plainNext(rowDoubles, 0.0);
+        reference::remapToPalette(expected.view(), c.palette, c.palette.count, plainCurrent.data(), plainNext.data());
+
+        // The public function: pixels and both rows as the reference leaves them.
+        OwnedImage actual(c.picture);
+        std::vector<double> current(rowDoubles, 0.0), next(rowDoubles, 0.0);
+        remapToPalette(actual.view(), c.palette, c.palette.count, current.data(), next.data());
+        EXPECT_TRUE(bytesOf(actual) == bytesOf(expected)) << c.name;
+        EXPECT_EQ(0, std::memcmp(current.data(), plainCurrent.data(), rowDoubles * sizeof(double))) << c.name;
+        EXPECT_EQ(0, std::memcmp(next.data(), plainNext.data(), rowDoubles * sizeof(double))) << c.name;
+
+        for (const pass::Search search : {pass::Search::Best, pass::Search::Plain}) {
+            for (const int workers : {1, 2, 3, 4}) {
+                OwnedImage image(c.picture);
+                pass::remapImage(image.view(), c.palette, c.palette.count, workers, nullptr, nullptr, search);
+                EXPECT_TRUE(bytesOf(image) == bytesOf(expected))
+                    << c.name << ", " << workers << " workers, "
+                    << (search == pass::Search::Plain ? "plain" : "best") << " search";
+            }
+        }
+    }
+}
+
+TEST(Remap, ErrorAlreadyWaitingInTheCurrentRowIsTakenAsTheReferenceTakesIt) {
+    const Picture picture = testsupport::testCard(21, 6, 9);
+    const Palette palette = randomPalette(16, 3, 255);
+    const std::size_t rowDoubles = (21 + 2) * 3;
+    std::vector<double> start(rowDoubles);
+    for (std::size_t i = 0; i < rowDoubles; ++i) start[i] = static_cast<double>(i % 7) * 13.25 - 40.0;
+
+    OwnedImage expected(picture);
+    std::vector<double> plainCurrent = start, plainNext(rowDoubles, 0.0);
+    reference::remapToPalette(expected.view(), palette, palette.count, plainCurrent.data(), plainNext.data());
+    OwnedImage actual(picture);
+    std::vector<double> current = start, next(rowDoubles, 0.0);
+    remapToPalette(actual.view(), palette, palette.count, current.data(), next.data());
+    EXPECT_TRUE(bytesOf(actual) == bytesOf(expected));
+    EXPECT_EQ(0, std::memcmp(current.data(), plainCurrent.data(), rowDoubles * sizeof(double)));
+}
+
+// Larger pictures through the threaded pass: the same bytes as one worker.
+TEST(Remap, ThreadedPassOnLargePicturesMatchesOneWorker) {
+    for (const Picture& picture : {testsupport::testCard(1024, 300, 5), testsupport::noise(513, 257, 2)}) {
+        OwnedImage source(picture);
+        StringSink sink;
+        OwnedImage scratch(picture);
+        const Palette palette = reduceImage(scratch.view(), sink);
+        OwnedImage one(picture);
+        pass::remapImage(one.view(), palette, palette.count, 1, nullptr, nullptr);
+        for (const int workers : {2, 3}) {
+            OwnedImage many(picture);
+            pass::remapImage(many.view(), palette, palette.count, workers, nullptr, nullptr);
+            EXPECT_TRUE(bytesOf(many) == bytesOf(one)) << workers << " workers";
+        }
+        EXPECT_TRUE(bytesOf(scratch) == bytesOf(one));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The arithmetic the fast search relies on, checked for every value.
+
+TEST(Distance, WeightedBlueEqualsTruncatedProductWithSixTenthsForEveryDifference) {
+    for (std::int32_t d = 0; d <= 1023; ++d) {
+        const auto product = static_cast<std::int32_t>(d * 0.6);
+        ASSERT_EQ(pass::weightedBlue(d), product) << d;
+        ASSERT_EQ((3 * d) / 5, product) << d;
+        // The vector search takes the high half of d x 39322.
+        ASSERT_EQ(static_cast<std::int32_t>((static_cast<std::uint32_t>(d) * 39322u) >> 16), product) << d;
+    }
+}
+
+TEST(Distance, WeightedBlueMatchesTheWorkedValues) {
+    const std::pair<std::int32_t, std::int32_t> worked[] = {{1, 0}, {2, 1}, {4, 2}, {5, 3}, {10, 6}, {255, 153}};
+    for (const auto& [d, w] : worked) EXPECT_EQ(pass::weightedBlue(d), w) << d;
+}
+
+}  // namespace
