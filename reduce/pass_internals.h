@@ -47,7 +47,11 @@ class ColourIndex {
 public:
     ColourIndex(const ImageView& image, int workers);
     std::uint32_t distinct() const { return distinct_; }
-    std::uint32_t rank(std::uint32_t key) const;
+    __attribute__((always_inline)) std::uint32_t rank(std::uint32_t key) const {
+        const std::uint32_t word = key >> 6;
+        const std::uint64_t below = bits_[word] & ((std::uint64_t{1} << (key & 63)) - 1);
+        return before_[word] + static_cast<std::uint32_t>(__builtin_popcountll(below));
+    }
     // The used keys in ascending order, that is by rank.
     std::vector<std::uint32_t> keys() const;
 

@@ -5,10 +5,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <thread>
+#include <mutex>
 #include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -303,8 +304,26 @@ inline void pause() {
 // number that only grows.
 constexpr std::int64_t kRowUnit = std::int64_t{1} << 32;
 
+// Published by the worker every few pixels. A worker that has to wait
+// spins briefly, then sleeps until the next publication: on a busy machine
+// the worker it waits for may not be running, and yielding in a loop would
+// only take turns away from it.
 struct alignas(64) Progress {
     std::atomic<std::int64_t> value{-kRowUnit};
+    std::atomic<std::int64_t> wanted{std::numeric_limits<std::int64_t>::max()};
+    std::atomic<int> sleepers{0};
+    std::mutex mutex;
+    std::condition_variable published;
+
+    void publish(std::int64_t v) {
+        value.store(v, std::memory_order_seq_cst);
+        // Wake the sleeper once, when what it waits for has arrived.
+        if (sleepers.load(std::memory_order_seq_cst) != 0 && v >= wanted.load(std::memory_order_seq_cst) &&
+            v >= wanted.exchange(std::numeric_limits<std::int64_t>::max(), std::memory_order_seq_cst)) {
+            const std::lock_guard<std::mutex> lock(mutex);
+            published.notify_all();
+        }
+    }
 };
 
 // Rows go to the workers in bands of kBand rows: band b to worker b mod
@@ -326,20 +345,28 @@ struct RemapJob {
 };
 
 // Waits until the row above `row` has finished `needed` triples of its
-// errors for `row`; returns how many it has finished.
-std::int64_t waitFor(const Progress& upstream, std::int32_t row, std::int64_t needed) {
-    const std::int64_t above = row - 1;
-    for (int spins = 0;; ++spins) {
-        const std::int64_t v = upstream.value.load(std::memory_order_acquire);
-        const std::int64_t on = v >= 0 ? v / kRowUnit : -1;
-        if (on > above) return std::numeric_limits<std::int64_t>::max();
-        if (on == above && v % kRowUnit >= needed) return v % kRowUnit;
-        if (spins < 256) {
-            pause();
-        } else {
-            std::this_thread::yield();
-        }
+// errors for `row` (`needed` at most width + 2); returns how many it has
+// finished. Having to sleep means the other worker fell behind (on a busy
+// machine it may not be running): sleep until it is well ahead again, so
+// that a worker is not woken for every few pixels.
+std::int64_t waitFor(Progress& upstream, std::int32_t row, std::int64_t needed, std::int64_t plenty) {
+    const std::int64_t above = static_cast<std::int64_t>(row - 1) * kRowUnit;
+    const auto finished = [&](std::int64_t v) {
+        if (v >= above + kRowUnit) return std::numeric_limits<std::int64_t>::max();  // past that row
+        return v - above;
+    };
+    for (int spins = 0; spins < 200; ++spins) {
+        const std::int64_t done = finished(upstream.value.load(std::memory_order_seq_cst));
+        if (done >= needed) return done;
+        pause();
     }
+    std::unique_lock<std::mutex> lock(upstream.mutex);
+    const std::int64_t target = above + std::max(needed, plenty);
+    upstream.wanted.store(target, std::memory_order_seq_cst);
+    upstream.sleepers.fetch_add(1, std::memory_order_seq_cst);
+    upstream.published.wait(lock, [&] { return upstream.value.load(std::memory_order_seq_cst) >= target; });
+    upstream.sleepers.fetch_sub(1, std::memory_order_seq_cst);
+    return finished(upstream.value.load(std::memory_order_seq_cst));
 }
 
 // One row on its way through the remap.
@@ -416,9 +443,71 @@ struct Row {
     }
 };
 
+#ifdef CR_HAVE_AVX2_PATH
+// The same row with the three channels side by side in one vector of four
+// doubles (the fourth lane is carried along and never used). Each lane
+// performs exactly the operations of the plain row, in the same order.
+struct RowAvx2 {
+    std::uint8_t* pixels;
+    const double* below;
+    double* out;
+    __m256d twoLeft;
+    __m256d left;
+    __m256d nextTwoLeft;
+    __m256d sumLeft;
+    __m256d sumHere;
+    __m256d sumRight;
+
+    __attribute__((target("avx2"))) void start(const ImageView& image, std::int32_t y, const double* from, double* to) {
+        pixels = image.at(0, y);
+        below = from;
+        out = to;
+        twoLeft = left = nextTwoLeft = sumLeft = sumHere = sumRight = _mm256_setzero_pd();
+    }
+
+    template <typename Nearest>
+    __attribute__((target("avx2"))) inline void step(std::int32_t x, Nearest& nearest) {
+        std::uint8_t* p = pixels + 3 * static_cast<std::ptrdiff_t>(x);
+        const __m128i source = _mm_setr_epi32(p[2], p[1], p[0], 0);
+        // Reads triples x and the first value of x + 1: within the error row,
+        // which has two spare triples at its end.
+        const __m256d fromAbove = _mm256_loadu_pd(below + 3 * static_cast<std::ptrdiff_t>(x));
+        const __m256d received = _mm256_add_pd(_mm256_add_pd(fromAbove, twoLeft), left);
+        const __m128i adjusted = _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_cvtepi32_pd(source), received));
+        const Choice chosen = nearest.find(_mm_cvtsi128_si32(adjusted), _mm_extract_epi32(adjusted, 1),
+                                           _mm_extract_epi32(adjusted, 2));
+        const __m256d error =
+            _mm256_cvtepi32_pd(_mm_sub_epi32(source, _mm_setr_epi32(chosen.red, chosen.green, chosen.blue, 0)));
+        const __m256d large = _mm256_mul_pd(error, _mm256_set1_pd(0.35));
+        const __m256d small = _mm256_mul_pd(error, _mm256_set1_pd(0.1));
+        const __m256d least = _mm256_mul_pd(error, _mm256_set1_pd(0.05));
+        twoLeft = nextTwoLeft;
+        nextTwoLeft = small;
+        left = large;
+        // Triple x - 1 is finished; the fourth lane lands on the first value
+        // of triple x, which pixel x + 1 (or finish) writes again before the
+        // row below may read it.
+        if (x > 0) _mm256_storeu_pd(out + 3 * static_cast<std::ptrdiff_t>(x - 1), _mm256_add_pd(sumLeft, least));
+        sumLeft = _mm256_add_pd(sumHere, large);
+        sumHere = _mm256_add_pd(sumRight, small);
+        sumRight = least;
+        p[0] = static_cast<std::uint8_t>(chosen.blue);
+        p[1] = static_cast<std::uint8_t>(chosen.green);
+        p[2] = static_cast<std::uint8_t>(chosen.red);
+    }
+
+    __attribute__((target("avx2"))) void finish(std::int32_t width) {
+        const __m256i three = _mm256_setr_epi64x(-1, -1, -1, 0);
+        _mm256_maskstore_pd(out + 3 * static_cast<std::ptrdiff_t>(width - 1), three, sumLeft);
+        _mm256_maskstore_pd(out + 3 * static_cast<std::ptrdiff_t>(width), three, sumHere);
+        _mm256_maskstore_pd(out + 3 * static_cast<std::ptrdiff_t>(width + 1), three, sumRight);
+    }
+};
+#endif
+
 // Rewrites the bands worker, worker + workers, ... of the image.
-template <typename Nearest>
-__attribute__((always_inline)) inline void remapRows(const RemapJob& job, int worker) {
+template <typename Nearest, typename Row>
+inline void remapRows(const RemapJob& job, int worker) {
     const ImageView& image = job.image;
     const std::int32_t width = image.width;
     Nearest nearest(*job.palette, job.paletteCount);
@@ -427,6 +516,8 @@ __attribute__((always_inline)) inline void remapRows(const RemapJob& job, int wo
     // The first row of a band keeps this many pixels behind the row above
     // where it can, so that the two threads never work on the same cache lines.
     constexpr std::int32_t kTrail = 256;
+    // How far ahead the row above must be before a sleeping worker goes on.
+    constexpr std::int32_t kWakeAhead = 2048;
     const auto ringRow = [&job](std::int32_t y) {
         return job.ring + static_cast<std::size_t>(y % job.ringRows) * job.rowDoubles;
     };
@@ -436,7 +527,7 @@ __attribute__((always_inline)) inline void remapRows(const RemapJob& job, int wo
         const std::int32_t count = std::min(kBand, image.height - first);
         for (std::int32_t i = 0; i < count; ++i) rows[i].start(image, first + i, ringRow(first + i), ringRow(first + i + 1));
         const bool waits = first > 0 && job.workers > 1;
-        const Progress& upstream = job.progress[(first / kBand - 1 + job.workers) % job.workers];
+        Progress& upstream = job.progress[(first / kBand - 1 + job.workers) % job.workers];
         std::int64_t ready = waits ? 0 : std::numeric_limits<std::int64_t>::max();
         const std::int32_t last = first + count - 1;
         const std::int64_t lastTag = static_cast<std::int64_t>(last) * kRowUnit;
@@ -444,7 +535,10 @@ __attribute__((always_inline)) inline void remapRows(const RemapJob& job, int wo
         const std::int32_t steps = width + (count - 1) * kLag;
         for (std::int32_t t = 0; t < steps; ++t) {
             if (t < width) {
-                if (t + 1 > ready) ready = waitFor(upstream, first, std::min<std::int64_t>(t + 1 + kTrail, width + 2));
+                if (t + 1 > ready) {
+                    ready = waitFor(upstream, first, std::min<std::int64_t>(t + 1 + kTrail, width + 2),
+                                    std::min<std::int64_t>(t + 1 + kWakeAhead, width + 2));
+                }
                 rows[0].step(t, nearest);
                 if (t == width - 1) rows[0].finish(width);
             }
@@ -455,17 +549,21 @@ __attribute__((always_inline)) inline void remapRows(const RemapJob& job, int wo
                 if (x == width - 1) rows[i].finish(width);
             }
             const std::int32_t x = t - (count - 1) * kLag;
-            if (x >= 0 && x % kPublishEvery == kPublishEvery - 1) mine.value.store(lastTag + x, std::memory_order_release);
+            if (x >= 0 && x % kPublishEvery == kPublishEvery - 1) mine.publish(lastTag + x);
         }
-        mine.value.store(lastTag + width + 2, std::memory_order_release);
+        mine.publish(lastTag + width + 2);
     }
 }
 
-void remapRowsPlain(const RemapJob& job, int worker) { remapRows<NearestEntry>(job, worker); }
+// Each instance is made one piece with everything it calls, so that the
+// vector version's rows and search are compiled for the vector unit.
+__attribute__((flatten)) void remapRowsPlain(const RemapJob& job, int worker) {
+    remapRows<NearestEntry, Row>(job, worker);
+}
 
 #ifdef CR_HAVE_AVX2_PATH
-__attribute__((target("avx2"))) void remapRowsAvx2(const RemapJob& job, int worker) {
-    remapRows<NearestEntryAvx2>(job, worker);
+__attribute__((flatten, target("avx2"))) void remapRowsAvx2(const RemapJob& job, int worker) {
+    remapRows<NearestEntryAvx2, RowAvx2>(job, worker);
 }
 #endif
 

@@ -32,6 +32,7 @@ struct Case {
 };
 
 std::string describe(const Case& c) { return c.name; }
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 // Bytes of the whole buffer, row padding included (the pass must not touch it).
 std::vector<std::uint8_t> bytesOf(OwnedImage& image) {
