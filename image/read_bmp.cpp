@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -83,6 +84,33 @@ std::int64_t rowDataBytes(std::int32_t bitCount, std::int64_t width) {
 
 std::int64_t roundUpTo4(std::int64_t n) { return 4 * (n / 4 + (n % 4 != 0 ? 1 : 0)); }
 
+// Reads `rows` rows of `stride` bytes into a bottom-up buffer, in file order.
+bool readRows(std::FILE* file, std::uint8_t* target, std::int64_t stride, std::int32_t rows, bool topDown) {
+    if (!topDown) {
+        const auto size = static_cast<std::size_t>(stride * rows);
+        return std::fread(target, 1, size, file) == size;
+    }
+    for (std::int32_t r = rows - 1; r >= 0; --r) {
+        if (std::fread(target + r * stride, 1, static_cast<std::size_t>(stride), file) != static_cast<std::size_t>(stride)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Exchanges two images whole: buffers, GDI objects and geometry.
+void swapImages(dib24& a, dib24& b) {
+    std::swap(a.oldBitmap, b.oldBitmap);
+    std::swap(a.bmi, b.bmi);
+    std::swap(a.dibSection, b.dibSection);
+    std::swap(a.memoryDC, b.memoryDC);
+    std::swap(a.pixels, b.pixels);
+    std::swap(a.width, b.width);
+    std::swap(a.height, b.height);
+    std::swap(a.stride, b.stride);
+    std::swap(a.resolution, b.resolution);
+}
+
 }  // namespace
 
 bool dib24::readBmp(std::FILE* file) {
@@ -134,6 +162,20 @@ bool dib24::readBmp(std::FILE* file) {
     // No row of the file is wider than the image's row, so this fits as well.
     const std::int64_t sourceStride = roundUpTo4(rowDataBytes(biBitCount, biWidth));
     const std::int64_t arrayBytes = sourceStride * rows;
+
+    // A 24-bit pixel array that the file holds in full is read straight into
+    // the rows of a new image, which then takes this one's place: no second
+    // copy of the pixels. Should the read still come short, this image is
+    // left as it was.
+    if (biBitCount == 24 && arrayBytes > 0 && bytesLeft(file) >= arrayBytes) {
+        dib24 staged;
+        staged.create(biWidth, rows, dpiFromPelsPerMetre(biXPelsPerMeter));
+        if (staged.pixels && staged.stride == sourceStride) {
+            if (!readRows(file, staged.pixels, sourceStride, rows, topDown)) return false;
+            swapImages(*this, staged);
+            return true;
+        }
+    }
 
     std::vector<std::uint8_t> pixelArray;
     if (!readExactly(file, arrayBytes, pixelArray)) return false;

@@ -1,5 +1,6 @@
 #include "write_indexed_bmp.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <limits>
@@ -86,14 +87,21 @@ bool writeIndexedBmp(const ImageView& image, const Palette& palette, std::int32_
     }
     if (!write(head.data(), head.size())) return false;
 
+    // Rows go out in blocks of about 256 KB: few system calls, little memory.
     const ColorToIndex indexOf(palette);
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(rowBytes), 0);
-    for (std::int64_t r = 0; r < height; ++r) {
-        const std::uint8_t* source = image.pixels + r * image.stride;
-        for (std::int64_t x = 0; x < width; ++x, source += 3) {
-            row[static_cast<std::size_t>(x)] = indexOf.find(ColorToIndex::key(source[2], source[1], source[0]));
+    constexpr std::int64_t kBlockBytes = std::int64_t{1} << 18;
+    const std::int64_t rowsPerBlock = std::max<std::int64_t>(1, kBlockBytes / std::max<std::int64_t>(rowBytes, 1));
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(rowBytes * std::min(rowsPerBlock, height)), 0);
+    for (std::int64_t first = 0; first < height; first += rowsPerBlock) {
+        const std::int64_t rows = std::min(rowsPerBlock, height - first);
+        for (std::int64_t r = 0; r < rows; ++r) {
+            const std::uint8_t* source = image.pixels + (first + r) * image.stride;
+            std::uint8_t* target = block.data() + r * rowBytes;
+            for (std::int64_t x = 0; x < width; ++x, source += 3) {
+                target[x] = indexOf.find(ColorToIndex::key(source[2], source[1], source[0]));
+            }
         }
-        if (!write(row.data(), row.size())) return false;
+        if (!write(block.data(), static_cast<std::size_t>(rows * rowBytes))) return false;
     }
     return true;
 }
