@@ -28,6 +28,11 @@ namespace {
 // windows are destroyed later, from pump(), outside of Xlib.
 bool connectionLost = false;
 
+// A display whose connection was lost, kept by the backend's destructor
+// (volatile: written only, and it must stay in memory for leak checkers).
+Display* volatile abandonedDisplay = nullptr;
+GC volatile abandonedGc = nullptr;
+
 int onIOError(Display*) {
     connectionLost = true;
     return 0;
@@ -68,7 +73,13 @@ public:
     }
 
     ~X11Backend() override {
-        if (connectionLost) return;
+        if (connectionLost) {
+            // No Xlib call on a dead connection, not even the one that frees
+            // it: its memory stays referenced until the process ends.
+            abandonedDisplay = dpy_;
+            abandonedGc = gc_;
+            return;
+        }
         XFreeGC(dpy_, gc_);
         XCloseDisplay(dpy_);
     }
