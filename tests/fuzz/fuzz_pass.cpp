@@ -5,10 +5,12 @@
 // learn the length and reads in bounded pieces) and once from an anonymous
 // regular file (the reader checks the bytes left before allocating); both
 // must agree. A refused file must leave the image as it was. An accepted
-// file goes through the reduction pass, and the written indexed BMP, read
-// back, must give exactly the reduced pixels.
+// file goes through the reduction pass, which on small pictures must print
+// and leave exactly what the plain reference pass does, and the written
+// indexed BMP, read back, must give exactly the reduced pixels.
 #include "dib24.h"
 #include "process.h"
+#include "reference_pass.h"
 #include "text_sink.h"
 #include "write_indexed_bmp.h"
 
@@ -27,7 +29,10 @@ namespace {
 // The pass costs about width x height x palette entries; beyond this many
 // pixels an input would slow the search down without reaching new code.
 // Bounding it here only: the programs take any picture the reader accepts.
-constexpr std::int64_t kMaxPassPixels = std::int64_t{1} << 16;
+// Large enough for the pass to share the work between threads.
+constexpr std::int64_t kMaxPassPixels = std::int64_t{1} << 18;
+// The reference pass rescans its whole table for every box: kept to small pictures.
+constexpr std::int64_t kMaxReferencePixels = 4096;
 
 [[noreturn]] void fail(const char* what) {
     std::fprintf(stderr, "fuzz_pass: %s\n", what);
@@ -99,8 +104,26 @@ std::size_t countLines(const std::string& text) {
 }
 
 void reduceAndWrite(dib24& image) {
+    const std::int64_t pixelCount = static_cast<std::int64_t>(image.width) * image.height;
+    std::vector<std::uint8_t> referencePixels;
+    StringSink referenceReport;
+    if (pixelCount <= kMaxReferencePixels && image.pixels) {
+        referencePixels.assign(image.pixels, image.pixels + static_cast<std::int64_t>(image.stride) * image.height);
+        reference::reduceImage(ImageView{referencePixels.data(), image.width, image.height, image.stride},
+                               referenceReport);
+    }
+
     StringSink report;
     const Palette palette = reduceImage(image.view(), report);
+    if (!referencePixels.empty()) {
+        check(report.text() == referenceReport.text(), "the pass prints other lines than the reference pass");
+        for (std::int32_t r = 0; r < image.height; ++r) {
+            const std::int64_t start = static_cast<std::int64_t>(r) * image.stride;
+            check(std::memcmp(image.pixels + start, referencePixels.data() + start,
+                              3 * static_cast<std::size_t>(image.width)) == 0,
+                  "the pass leaves other pixels than the reference pass");
+        }
+    }
     check(palette.count >= 1 && palette.count <= kMaxPaletteEntries, "palette count out of range");
     check(countLines(report.text()) == 2 + static_cast<std::size_t>(palette.count), "report has the wrong line count");
     check(report.text().find("Internal error") == std::string::npos, "census consistency check fired");
