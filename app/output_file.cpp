@@ -1,6 +1,6 @@
 #include "output_file.h"
 
-#include <unistd.h>
+#include "file_sync.h"
 
 #include <cerrno>
 #include <cstring>
@@ -89,7 +89,7 @@ bool OutputFile::commit() {
     int flushError = errno;
     // On the disk before the rename: a crash afterwards finds the old file
     // or the whole new one, never an empty one under the target's name.
-    if (flushed && !inPlace_ && fsync(fileno(file_)) != 0) {
+    if (flushed && !inPlace_ && !syncToDisk(file_)) {
         flushed = false;
         flushError = errno;
     }
