@@ -113,6 +113,18 @@ int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, i
 
 HMODULE GetModuleHandleA(LPCSTR moduleName);
 
+// Wide text is UTF-16, as on Windows (where WCHAR is a 16-bit wchar_t).
+typedef char16_t WCHAR;
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
+#define CP_ACP 0  // this layer's narrow code page: 932
+#define CP_UTF8 65001
+
+// Code pages 932 (and CP_ACP) and CP_UTF8; flags must be 0. A length of -1
+// takes the text up to and including its terminating zero. A wideLength of
+// 0 asks for the size needed; 0 on failure (unknown code page, no room).
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideLength);
+
 // ---------------------------------------------------------------- USER32
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
@@ -297,6 +309,8 @@ BOOL RemoveMenu(HMENU menu, UINT position, UINT flags);
 LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// WM_SETTEXT and WM_GETTEXT with wide text; the rest as DefWindowProcA.
+LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 HWND GetWindow(HWND hwnd, UINT command);
 HWND GetParent(HWND hwnd);
