@@ -1,0 +1,18 @@
+// wine_probe.exe: what the Windows side says about itself under Wine, for the
+// Linux-side driver of the viewer tests (wine_viewer_test.cpp):
+//
+//   acp N                 the narrow (ANSI) code page of the process
+//   frame L T R B         AdjustWindowRectEx of an empty client rectangle for
+//                         the viewer's style: the frame around the client area
+#include <windows.h>
+
+#include <cstdio>
+
+int main() {
+    std::printf("acp %u\n", GetACP());
+    RECT frame{0, 0, 0, 0};
+    // The viewer's style: caption, system menu, minimise box; no menu, no ex-style.
+    if (!AdjustWindowRectEx(&frame, 0x00CA0000, FALSE, 0)) return 1;
+    std::printf("frame %ld %ld %ld %ld\n", frame.left, frame.top, frame.right, frame.bottom);
+    return 0;
+}

@@ -1,0 +1,464 @@
+// The Windows programs, cross-built with MinGW-w64, run under Wine and checked
+// against this (Linux) build: the batch converter writes the same bytes and
+// prints the same lines; the viewer shows the reduced image pixel for pixel in
+// its client area, is titled "減色テスト" whatever the code page, prints the
+// same statistics, and ends with exit code 0 when asked to close.
+//
+// Run by scripts/test-phases/40-windows.sh, which provides:
+//   CR_WINDOWS_BUILD  the MinGW build tree (app/*.exe, tests/windows/wine_probe.exe)
+//   CR_WINE           the Wine launcher (default: wine), with WINEPREFIX etc. set
+//   CR_JA_LOCPATH     a folder holding the ja_JP.UTF-8 locale (empty: the system's)
+//   DISPLAY           an X server without a window manager (viewer tests only)
+#include "bmp_builder.h"
+#include "dib24.h"
+#include "pictures.h"
+#include "process.h"
+#include "text_sink.h"
+#include "x11_window.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+extern char** environ;
+
+namespace {
+
+const char* const kTitleUtf8 = "\xE6\xB8\x9B\xE8\x89\xB2\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";  // 減色テスト
+
+std::string envOr(const char* name, const std::string& fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? value : fallback;
+}
+
+fs::path windowsBuild() { return envOr("CR_WINDOWS_BUILD", ""); }
+
+std::string slurp(const fs::path& path) {
+    const Bytes bytes = readFile(path.string());
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Windows console output ends its lines with CR LF: the text with every CR LF
+// turned into LF, and whether every LF had its CR.
+std::string withoutCarriageReturns(const std::string& text, bool& everyLineHadOne) {
+    std::string plain;
+    everyLineHadOne = true;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) everyLineHadOne = false;
+        plain += text[i];
+    }
+    return plain;
+}
+
+// The locales the Windows programs run under: a Japanese one (narrow code
+// page 932, where the title's bytes read as they are) and C.UTF-8 (code page
+// 1252, where they read as something else unless converted).
+struct Locale {
+    const char* lang;
+    bool japanese;
+};
+const Locale kLocales[] = {{"C.UTF-8", false}, {"ja_JP.UTF-8", true}};
+
+// A child process with its standard output and error going to files.
+class Child {
+public:
+    Child(const std::vector<std::string>& argv, const fs::path& directory, const Locale& locale)
+        : out_(directory / ("stdout." + std::to_string(++serial))),
+          err_(directory / ("stderr." + std::to_string(serial))) {
+        std::map<std::string, std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string entry(*e);
+            const std::size_t eq = entry.find('=');
+            if (eq != std::string::npos) env[entry.substr(0, eq)] = entry.substr(eq + 1);
+        }
+        env.erase("LC_ALL");
+        env.erase("LC_CTYPE");
+        env.erase("LANGUAGE");
+        env["LANG"] = locale.lang;
+        const std::string locpath = envOr("CR_JA_LOCPATH", "");
+        if (locale.japanese && !locpath.empty()) env["LOCPATH"] = locpath;
+        std::vector<std::string> envStrings;
+        for (const auto& [k, v] : env) envStrings.push_back(k + "=" + v);
+
+        pid_ = fork();
+        if (pid_ == 0) {
+            // Its own process group, so that a stuck run can be ended whole.
+            setpgid(0, 0);
+            if (chdir(directory.c_str()) != 0) _exit(126);
+            const int in = open("/dev/null", O_RDONLY);
+            const int out = open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err = open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (in < 0 || out < 0 || err < 0) _exit(126);
+            dup2(in, 0);
+            dup2(out, 1);
+            dup2(err, 2);
+            std::vector<char*> args, envp;
+            for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            for (auto& e : envStrings) envp.push_back(e.data());
+            envp.push_back(nullptr);
+            execvpe(args[0], args.data(), envp.data());
+            _exit(127);
+        }
+    }
+    ~Child() {
+        if (pid_ > 0 && !exited_) {
+            kill(-pid_, SIGKILL);
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    pid_t pid() const { return pid_; }
+    // The exit code, or nullopt when it has not ended within the time.
+    std::optional<int> wait(std::chrono::milliseconds limit) {
+        const auto end = Clock::now() + limit;
+        while (true) {
+            int status = 0;
+            const pid_t r = waitpid(pid_, &status, WNOHANG);
+            if (r == pid_) {
+                exited_ = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            if (Clock::now() >= end) return std::nullopt;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    std::string out() const { return slurp(out_); }
+    std::string err() const { return slurp(err_); }
+
+private:
+    static inline int serial = 0;  // each child its own output files
+    pid_t pid_ = -1;
+    bool exited_ = false;
+    fs::path out_, err_;
+};
+
+struct ProgramRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+ProgramRun runToEnd(const std::vector<std::string>& argv, const fs::path& directory, const Locale& locale) {
+    Child child(argv, directory, locale);
+    const auto code = child.wait(std::chrono::seconds(60));
+    EXPECT_TRUE(code.has_value()) << argv[0] << " did not end within a minute";
+    return {code.value_or(-1), child.out(), child.err()};
+}
+
+std::vector<std::string> underWine(const std::string& program, std::vector<std::string> args) {
+    std::vector<std::string> argv{envOr("CR_WINE", "wine"), (windowsBuild() / program).string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+}
+
+// "" when the texts are equal, else the first line where they part.
+std::string textDifference(const std::string& got, const std::string& want) {
+    if (got == want) return {};
+    std::istringstream a(got), b(want);
+    std::string lineA, lineB;
+    for (int line = 1;; ++line) {
+        const bool moreA = static_cast<bool>(std::getline(a, lineA));
+        const bool moreB = static_cast<bool>(std::getline(b, lineB));
+        if (!moreA && !moreB) return "the texts differ only in their last newline";
+        if (!moreA || !moreB || lineA != lineB)
+            return "line " + std::to_string(line) + ": got \"" + (moreA ? lineA : "<end>") + "\", expected \"" +
+                   (moreB ? lineB : "<end>") + "\"";
+    }
+}
+
+class WineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(windowsBuild().empty()) << "CR_WINDOWS_BUILD names the MinGW build tree";
+        ASSERT_TRUE(fs::exists(windowsBuild() / "app" / "reducebmp.exe")) << windowsBuild();
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+        for (char& c : name)
+            if (c == '/') c = '_';
+        dir = fs::temp_directory_path() / ("cr_wine_" + std::to_string(getpid()) + "_" + name);
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override {
+        if (!HasFailure()) fs::remove_all(dir);
+    }
+    fs::path dir;
+};
+
+// ---------------------------------------------------------------- the probe
+
+struct Probe {
+    unsigned codePage = 0;
+    int left = 0, top = 0, right = 0, bottom = 0;  // the frame around a client area
+};
+
+Probe probe(const fs::path& directory, const Locale& locale) {
+    const ProgramRun run = runToEnd(underWine("tests/windows/wine_probe.exe", {}), directory, locale);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    bool crlf = false;
+    std::istringstream lines(withoutCarriageReturns(run.out, crlf));
+    Probe p;
+    std::string word;
+    while (lines >> word) {
+        if (word == "acp") lines >> p.codePage;
+        if (word == "frame") lines >> p.left >> p.top >> p.right >> p.bottom;
+    }
+    return p;
+}
+
+TEST_F(WineTest, TheTwoLocalesGiveTheTwoCodePages) {
+    // Without this the title tests below would not test what they claim.
+    EXPECT_EQ(probe(dir, kLocales[0]).codePage, 1252u);
+    EXPECT_EQ(probe(dir, kLocales[1]).codePage, 932u);
+}
+
+// ---------------------------------------------------------------- batch converter
+
+struct Input {
+    const char* name;
+    Bytes bytes;
+};
+
+std::vector<Input> converterInputs() {
+    std::vector<Input> inputs;
+    inputs.push_back({"test_card", readFile(std::string(DATA_DIR) + "/test_card.bmp")});
+    inputs.push_back({"odd_width_24bit", bmp24(testCard(37, 23, 5), 3780)});
+    inputs.push_back({"top_down_noise", bmp24(noise(19, 11, 7), 0, true)});
+    {
+        const Picture few = fewColours(41, 9, 200, 3);
+        std::vector<Bgr> palette;
+        std::vector<std::uint8_t> indices;
+        for (const Bgr& p : few.pixels) {
+            auto it = std::find(palette.begin(), palette.end(), p);
+            if (it == palette.end()) it = palette.insert(palette.end(), p);
+            indices.push_back(static_cast<std::uint8_t>(it - palette.begin()));
+        }
+        inputs.push_back({"eight_bit", bmpIndexed(8, 41, 9, palette, indices, static_cast<std::uint32_t>(palette.size()))});
+    }
+    {
+        std::vector<std::uint8_t> nibbles, bits;
+        for (int i = 0; i < 13 * 7; ++i) nibbles.push_back(static_cast<std::uint8_t>((i * 7) % 16));
+        for (int i = 0; i < 13 * 7; ++i) bits.push_back(static_cast<std::uint8_t>((i / 3) % 2));
+        std::vector<Bgr> sixteen;
+        for (int i = 0; i < 16; ++i)
+            sixteen.push_back({static_cast<std::uint8_t>(i * 16), static_cast<std::uint8_t>(255 - i * 9),
+                               static_cast<std::uint8_t>(i * 5)});
+        inputs.push_back({"four_bit", bmpIndexed(4, 13, 7, sixteen, nibbles, 0)});
+        inputs.push_back({"one_bit", bmpIndexed(1, 13, 7, {{0, 0, 0}, {255, 255, 255}}, bits, 0)});
+    }
+    inputs.push_back({"one_pixel", bmp24(Picture(1, 1, {1, 2, 3}))});
+    return inputs;
+}
+
+TEST_F(WineTest, TheBatchConverterWritesWhatTheLinuxOneWrites) {
+    const Locale& locale = kLocales[0];
+    for (const Input& input : converterInputs()) {
+        SCOPED_TRACE(input.name);
+        writeFile((dir / "in.bmp").string(), input.bytes);
+        const ProgramRun onLinux = runToEnd({REDUCEBMP_PATH, "in.bmp", "linux.bmp"}, dir, locale);
+        const ProgramRun onWindows = runToEnd(underWine("app/reducebmp.exe", {"in.bmp", "windows.bmp"}), dir, locale);
+        ASSERT_EQ(onLinux.exitCode, 0) << onLinux.err;
+        EXPECT_EQ(onWindows.exitCode, 0) << onWindows.err;
+        bool crlf = false;
+        EXPECT_EQ(textDifference(withoutCarriageReturns(onWindows.out, crlf), onLinux.out), "");
+        EXPECT_TRUE(crlf) << "console lines end with CR LF";
+        EXPECT_TRUE(readFile((dir / "windows.bmp").string()) == readFile((dir / "linux.bmp").string()))
+            << "the reduced files differ";
+    }
+}
+
+TEST_F(WineTest, TheBatchConverterReplacesAnExistingOutputAndRefusesLikeLinux) {
+    const Locale& locale = kLocales[0];
+    writeFile((dir / "in.bmp").string(), bmp24(gradient(9, 4)));
+    writeFile((dir / "old.bmp").string(), Bytes(10, 'x'));
+    const ProgramRun replaced = runToEnd(underWine("app/reducebmp.exe", {"in.bmp", "old.bmp"}), dir, locale);
+    EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
+    ASSERT_EQ(runToEnd({REDUCEBMP_PATH, "in.bmp", "linux.bmp"}, dir, locale).exitCode, 0);
+    EXPECT_TRUE(readFile((dir / "old.bmp").string()) == readFile((dir / "linux.bmp").string()));
+
+    Bytes sixteenBit = bmp24(gradient(4, 4));
+    putU16(sixteenBit, 28, 16);
+    writeFile((dir / "16.bmp").string(), sixteenBit);
+    for (const char* bad : {"missing.bmp", "16.bmp"}) {
+        SCOPED_TRACE(bad);
+        const ProgramRun onLinux = runToEnd({REDUCEBMP_PATH, bad, "a.bmp"}, dir, locale);
+        const ProgramRun onWindows = runToEnd(underWine("app/reducebmp.exe", {bad, "b.bmp"}), dir, locale);
+        EXPECT_EQ(onWindows.exitCode, onLinux.exitCode);
+        EXPECT_EQ(onWindows.exitCode, 1);
+        bool crlf = false;
+        EXPECT_EQ(textDifference(withoutCarriageReturns(onWindows.out, crlf), onLinux.out), "");
+        EXPECT_EQ(onWindows.out, std::string("Cannot load input file : ") + bad + "\r\n");
+        EXPECT_FALSE(fs::exists(dir / "b.bmp"));
+    }
+}
+
+// ---------------------------------------------------------------- viewer
+
+// What the viewer must print and show for a file, computed by the Linux build's
+// own loader and pass in this process.
+struct Expected {
+    std::string report;
+    Picture reduced;
+};
+
+Picture loadPicture(const fs::path& file) {
+    dib24 image;
+    image.create(1, 1, 0);
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    EXPECT_TRUE(f && image.readBmp(f)) << file;
+    if (f) std::fclose(f);
+    return pictureOf(image.view());
+}
+
+Expected expectedFor(const fs::path& file) {
+    OwnedImage copy(loadPicture(file));
+    StringSink report;
+    reduceImage(copy.view(), report);
+    return {report.text(), copy.picture()};
+}
+
+// The part of a picture at (x, y) of the given size; pixels outside it read as
+// an impossible-to-miss magenta.
+Picture crop(const Picture& whole, int x, int y, int width, int height) {
+    Picture part(width, height, {255, 0, 255});
+    for (int row = 0; row < height; ++row)
+        for (int column = 0; column < width; ++column)
+            if (x + column >= 0 && x + column < whole.width && y + row >= 0 && y + row < whole.height)
+                part.at(column, row) = whole.at(x + column, y + row);
+    return part;
+}
+
+std::string firstDifference(const Picture& shown, const Picture& expected) {
+    if (shown.width != expected.width || shown.height != expected.height) return "the sizes differ";
+    std::size_t differing = 0;
+    std::ostringstream first;
+    for (std::int32_t y = 0; y < shown.height; ++y) {
+        for (std::int32_t x = 0; x < shown.width; ++x) {
+            const Bgr a = shown.at(x, y), b = expected.at(x, y);
+            if (a == b) continue;
+            if (differing++ == 0)
+                first << "at (" << x << ", " << y << ") shown rgb " << int(a.r) << "," << int(a.g) << ","
+                      << int(a.b) << " expected " << int(b.r) << "," << int(b.g) << "," << int(b.b);
+        }
+    }
+    if (differing == 0) return {};
+    return std::to_string(differing) + " pixels differ, first " + first.str();
+}
+
+struct ViewerCase {
+    const char* name;
+    Locale locale;
+    int picture;  // 0: the bundled test card, 1: an odd-width generated picture
+};
+
+void PrintTo(const ViewerCase& c, std::ostream* os) { *os << c.name; }
+
+class WineViewer : public WineTest, public ::testing::WithParamInterface<ViewerCase> {};
+
+TEST_P(WineViewer, ShowsTheReducedImageUnderItsTitleAndClosesCleanly) {
+    const ViewerCase& c = GetParam();
+    xprobe::Connection x;
+    ASSERT_TRUE(x.ok()) << "no X display";
+    const Probe frame = probe(dir, c.locale);
+
+    if (c.picture == 0)
+        writeFile((dir / "in.bmp").string(), readFile(std::string(DATA_DIR) + "/test_card.bmp"));
+    else
+        writeFile((dir / "in.bmp").string(), bmp24(testCard(203, 61, 11)));
+    const Expected expected = expectedFor(dir / "in.bmp");
+
+    Child viewer(underWine("app/reduceview.exe", {"in.bmp"}), dir, c.locale);
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    std::optional<xprobe::WindowId> window;
+    while (!(window = x.viewableWindowOf(viewer.pid())) && Clock::now() < deadline) {
+        ASSERT_FALSE(viewer.wait(std::chrono::milliseconds(50)).has_value()) << "ended early: " << viewer.err();
+    }
+    ASSERT_TRUE(window) << "no window appeared; stderr: " << viewer.err();
+
+    // The statistics are out before the window is first shown.
+    bool crlf = false;
+    EXPECT_EQ(textDifference(withoutCarriageReturns(viewer.out(), crlf), expected.report), "");
+    EXPECT_TRUE(crlf);
+
+    // The X window is the whole Windows window, frame included, since Wine
+    // draws its own frame here: the client area sits inside by the frame that
+    // AdjustWindowRectEx gives for the viewer's style.
+    const auto geometry = x.geometry(*window);
+    ASSERT_TRUE(geometry);
+    EXPECT_EQ(geometry->width, expected.reduced.width + frame.right - frame.left);
+    EXPECT_EQ(geometry->height, expected.reduced.height + frame.bottom - frame.top);
+
+    // The title is in place before the window is shown; a moment for the
+    // X property to follow is all the waiting it needs. The tool below finds
+    // the window by this title.
+    std::string title;
+    const auto titleDeadline = Clock::now() + std::chrono::seconds(2);
+    while ((title = x.title(*window)) != kTitleUtf8 && Clock::now() < titleDeadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(title, kTitleUtf8);
+
+    // Painting follows mapping closely but not atomically: look until the
+    // picture is right or the time is up.
+    std::string difference = "nothing read";
+    while (Clock::now() < deadline) {
+        const ProgramRun read = runToEnd({X11_WINDOW_TOOL_PATH, "read", kTitleUtf8, "shown.bmp"}, dir, c.locale);
+        if (read.exitCode == 0) {
+            const Picture whole = loadPicture(dir / "shown.bmp");
+            difference = firstDifference(crop(whole, -frame.left, -frame.top, expected.reduced.width,
+                                              expected.reduced.height),
+                                         expected.reduced);
+        }
+        if (difference.empty()) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(difference, "");
+
+    // Closed as a window manager would, by the same tool as the Linux viewer.
+    ASSERT_EQ(runToEnd({X11_WINDOW_TOOL_PATH, "close", kTitleUtf8}, dir, c.locale).exitCode, 0);
+    const auto code = viewer.wait(std::chrono::seconds(15));
+    ASSERT_TRUE(code.has_value()) << "still running after the close request";
+    EXPECT_EQ(*code, 0) << viewer.err();
+    // Nothing more was printed after the statistics.
+    EXPECT_EQ(textDifference(withoutCarriageReturns(viewer.out(), crlf), expected.report), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WineViewer,
+                         ::testing::Values(ViewerCase{"test_card_c", kLocales[0], 0},
+                                           ViewerCase{"test_card_japanese", kLocales[1], 0},
+                                           ViewerCase{"odd_width_c", kLocales[0], 1},
+                                           ViewerCase{"odd_width_japanese", kLocales[1], 1}),
+                         [](const ::testing::TestParamInfo<ViewerCase>& param) { return param.param.name; });
+
+TEST_F(WineTest, TheViewerRefusesLikeLinuxWithoutAWindow) {
+    const Locale& locale = kLocales[0];
+    const ProgramRun none = runToEnd(underWine("app/reduceview.exe", {}), dir, locale);
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.out, "");
+    const ProgramRun missing = runToEnd(underWine("app/reduceview.exe", {"missing.bmp"}), dir, locale);
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.out, "Cannot load input file : missing.bmp\r\n");
+}
+
+}  // namespace
