@@ -1,6 +1,6 @@
 #include "output_file.h"
 
-#include "file_sync.h"
+#include "system_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,7 +16,7 @@ OutputFile::~OutputFile() {
     if (file_) std::fclose(file_);
     if (!committed_ && !temporary_.empty()) {
         std::error_code ignored;
-        fs::remove(fs::u8path(temporary_), ignored);
+        fs::remove(pathFromNarrow(temporary_), ignored);
     }
 }
 
@@ -28,7 +28,7 @@ bool OutputFile::fail(const std::string& what, int errorNumber) {
 
 bool OutputFile::open() {
     std::error_code ec;
-    const fs::path path = fs::u8path(target_);
+    const fs::path path = pathFromNarrow(target_);
     const fs::file_status status = fs::status(path, ec);  // through links
     if (fs::is_directory(status)) return fail("it is a directory", 0);
     if (fs::exists(status) && !fs::is_regular_file(status)) {
@@ -41,7 +41,8 @@ bool OutputFile::open() {
     std::string finalPath = target_;
     if (fs::is_symlink(fs::symlink_status(path, ec))) {
         const fs::path resolved = fs::canonical(path, ec);
-        if (!ec) finalPath = resolved.string();
+        const std::string narrow = narrowFromPath(resolved);
+        if (!ec && !narrow.empty()) finalPath = narrow;
     }
     return openTemporary(finalPath);
 }
@@ -53,15 +54,15 @@ bool OutputFile::open() {
 bool OutputFile::openTemporary(const std::string& finalPath) {
     std::random_device entropy;
     std::mt19937_64 generator((static_cast<std::uint64_t>(entropy()) << 32) ^ entropy());
-    const fs::path folder = fs::u8path(finalPath).parent_path();
+    const fs::path folder = pathFromNarrow(finalPath).parent_path();
     bool shortName = false;
     for (int attempt = 0; attempt < 16; ++attempt) {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".%016llx.part", static_cast<unsigned long long>(generator()));
-        const std::string candidate = shortName ? (folder / (std::string(".reducebmp") + suffix)).string()
+        const std::string candidate = shortName ? narrowFromPath(folder / (std::string(".reducebmp") + suffix))
                                                 : finalPath + suffix;
         errno = 0;
-        file_ = std::fopen(candidate.c_str(), "wbx");
+        file_ = createNewFile(candidate);
         if (file_) {
             temporary_ = candidate;
             finalPath_ = finalPath;
@@ -103,7 +104,7 @@ bool OutputFile::commit() {
         return true;
     }
     std::error_code ec;
-    fs::rename(fs::u8path(temporary_), fs::u8path(finalPath_), ec);
+    fs::rename(pathFromNarrow(temporary_), pathFromNarrow(finalPath_), ec);
     if (ec) {
         error_ = "cannot write " + target_ + ": " + ec.message();
         return false;

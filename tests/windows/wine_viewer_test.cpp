@@ -314,6 +314,28 @@ TEST_F(WineTest, TheBatchConverterReplacesAnExistingOutputAndRefusesLikeLinux) {
     }
 }
 
+TEST_F(WineTest, TheBatchConverterWritesToNamesBeyondAscii) {
+    // Names the locale's narrow code page can spell: the program gets them in
+    // that code page, and must open, replace and clean up under the same name.
+    const struct {
+        const Locale& locale;
+        const char* name;
+    } cases[] = {{kLocales[1], "\xE5\x87\xBA\xE5\x8A\x9B.bmp"},  // 出力.bmp, code page 932
+                 {kLocales[0], "caf\xC3\xA9.bmp"}};                // café.bmp, code page 1252
+    writeFile((dir / "in.bmp").string(), bmp24(testCard(23, 9, 2)));
+    ASSERT_EQ(runToEnd({REDUCEBMP_PATH, "in.bmp", "linux.bmp"}, dir, kLocales[0]).exitCode, 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int round = 0; round < 2; ++round) {  // the second replaces the first
+            const ProgramRun run = runToEnd(underWine("app/reducebmp.exe", {"in.bmp", c.name}), dir, c.locale);
+            EXPECT_EQ(run.exitCode, 0) << run.err;
+        }
+        EXPECT_TRUE(readFile((dir / c.name).string()) == readFile((dir / "linux.bmp").string()));
+    }
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_NE(entry.path().extension(), ".part") << "left behind: " << entry.path();
+}
+
 // ---------------------------------------------------------------- viewer
 
 // What the viewer must print and show for a file, computed by the Linux build's

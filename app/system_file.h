@@ -1,0 +1,24 @@
+// The few file operations that each system spells its own way, one source
+// file per system (system_file_posix.cpp, system_file_windows.cpp), picked by
+// app/CMakeLists.txt. Paths come as the program's narrow text, as they arrive
+// on the command line and as fopen takes them: bytes on POSIX systems, the
+// ANSI code page on Windows.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+// The same file as fopen would open under that name.
+std::filesystem::path pathFromNarrow(const std::string& narrow);
+// The name as fopen takes it; empty when the system's narrow text cannot
+// spell it.
+std::string narrowFromPath(const std::filesystem::path& path);
+
+// Creates the file for binary writing, refusing (errno EEXIST) when a file
+// of that name exists already. null with errno set on failure.
+std::FILE* createNewFile(const std::string& narrow);
+
+// Pushes what the stream has written (already flushed out of its buffer)
+// from the system's cache to the disk. false with errno set on failure.
+bool syncToDisk(std::FILE* stream);
