@@ -3,6 +3,7 @@
 //   build/bench/reduce_bench [--benchmark_filter=Remap]
 // Items processed are pixels (colours for the median cut).
 #include "census.h"
+#include "dib24.h"
 #include "pass_internals.h"
 #include "pictures.h"
 #include "process.h"
@@ -10,6 +11,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <vector>
@@ -148,8 +151,69 @@ void BM_ReferencePass(benchmark::State& state) {
     setLabel(state, 0);
 }
 
+// The whole pass and the remap on a BMP file of your own:
+//   CR_BENCH_FILE=photo.bmp build/bench/reduce_bench --benchmark_filter=File
+const testsupport::OwnedImage* fileImage() {
+    static std::unique_ptr<testsupport::OwnedImage> made;
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        const char* path = std::getenv("CR_BENCH_FILE");
+        if (path == nullptr) return nullptr;
+        dib24 image;
+        image.create(1, 1, 0);
+        std::FILE* file = std::fopen(path, "rb");
+        if (file == nullptr || !image.readBmp(file)) {
+            if (file) std::fclose(file);
+            return nullptr;
+        }
+        std::fclose(file);
+        made = std::make_unique<testsupport::OwnedImage>(testsupport::pictureOf(image.view()));
+    }
+    return made.get();
+}
+
+void BM_FileRemap(benchmark::State& state) {
+    const testsupport::OwnedImage* original = fileImage();
+    if (original == nullptr) {
+        state.SkipWithError("set CR_BENCH_FILE to a BMP file");
+        return;
+    }
+    testsupport::OwnedImage image = *original;
+    NullSink sink;
+    const Palette palette = reduceImage(image.view(), sink);
+    const int workers = state.range(0) > 0 ? static_cast<int>(state.range(0)) : pass::workersFor(image.view());
+    for (auto _ : state) {
+        state.PauseTiming();
+        image = *original;
+        state.ResumeTiming();
+        pass::remapImage(image.view(), palette, palette.count, workers, nullptr, nullptr);
+    }
+    state.SetItemsProcessed(state.iterations() * image.view().width * image.view().height);
+    state.counters["workers"] = workers;
+}
+
+void BM_FileWholePass(benchmark::State& state) {
+    const testsupport::OwnedImage* original = fileImage();
+    if (original == nullptr) {
+        state.SkipWithError("set CR_BENCH_FILE to a BMP file");
+        return;
+    }
+    testsupport::OwnedImage image = *original;
+    NullSink sink;
+    for (auto _ : state) {
+        state.PauseTiming();
+        image = *original;
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(reduceImage(image.view(), sink));
+    }
+    state.SetItemsProcessed(state.iterations() * image.view().width * image.view().height);
+}
+
 }  // namespace
 
+BENCHMARK(BM_FileRemap)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FileWholePass)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Census)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CensusFirstAppearance)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MedianCut)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();

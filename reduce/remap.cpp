@@ -60,7 +60,7 @@ constexpr std::size_t kCellCount = static_cast<std::size_t>(kCellsPerAxis) * kCe
 class CellLister {
 public:
     CellLister(const Palette& palette, std::int32_t count)
-        : palette_(palette), count_(std::max(count, 1)), least_(static_cast<std::size_t>(count_)) {}
+        : palette_(palette), count_(std::clamp(count, 1, kMaxPaletteEntries)), least_(static_cast<std::size_t>(count_)) {}
 
     std::int32_t count() const { return count_; }
     const Palette& palette() const { return palette_; }
@@ -178,9 +178,12 @@ private:
 #if defined(__x86_64__)
 #define CR_HAVE_AVX2_PATH 1
 
-// Nearest entry by comparing 16 listed entries at once (AVX2). A cell's
-// list is kept as four arrays of 16-bit values (red, green, blue, unused),
-// each padded to a multiple of 16 with a colour far outside the grid.
+// Nearest entry by comparing 16 listed entries at once (AVX2). A cell's list
+// is kept as three arrays of 16-bit values (red, green, blue), each padded
+// to a multiple of 16, and to at least 32, with a colour far outside the
+// grid. In front of the lists sits a direct-mapped cache of the choice for
+// each recent adjusted colour: photographs meet the same adjusted colour
+// again about nine times in ten.
 class NearestEntryAvx2 {
 public:
     NearestEntryAvx2(const Palette& palette, std::int32_t count) : lister_(palette, count), cellStart_(kCellCount, 0) {
@@ -189,9 +192,13 @@ public:
     }
 
     __attribute__((target("avx2"))) Choice find(std::int32_t red, std::int32_t green, std::int32_t blue) {
-        const std::uint64_t colour = static_cast<std::uint64_t>(static_cast<std::uint32_t>(red + kOffset)) << 20 |
-                                     static_cast<std::uint64_t>(static_cast<std::uint32_t>(green + kOffset)) << 10 |
-                                     static_cast<std::uint32_t>(blue + kOffset);
+        // The cache holds the choice for an adjusted colour, its three offset
+        // values packed 10 bits each (a value that does not fit skips it).
+        const auto r = static_cast<std::uint32_t>(red + kOffset);
+        const auto g = static_cast<std::uint32_t>(green + kOffset);
+        const auto b = static_cast<std::uint32_t>(blue + kOffset);
+        if ((r | g | b) >= 1024u) return findListed(red, green, blue);
+        const std::uint64_t colour = std::uint64_t{r} << 20 | std::uint64_t{g} << 10 | b;
         const std::size_t slot = static_cast<std::size_t>((colour * 0x9E3779B97F4A7C15ull) >> (64 - kCacheBits));
         const std::uint64_t cached = cache_[slot];
         if ((cached >> 32) == colour) {
