@@ -108,5 +108,32 @@ TEST(HostileInputTest, AFileWithoutReadPermissionIsRefused) {
     for (const auto& program : programs()) expectRefused(program, input, dir, options);
 }
 
+// A valid file whose picture is too large for the memory the program may
+// have: the image's buffer cannot be made, the file is reported like any
+// other that cannot be loaded, and nothing is written through a missing buffer.
+TEST(HostileInputTest, APictureTooLargeForTheMemoryAtHandIsRefused) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address-space limit cannot be used with AddressSanitizer's shadow memory";
+#endif
+    TempDir dir;
+    const std::int32_t side = 12000;  // 18 MB of 1-bit pixels, 432 MB as a 24-bit image
+    const std::size_t rowBytes = side / 8;
+    testsupport::Bytes file(62 + rowBytes * side, 0x55);
+    testsupport::putU16(file, 0, 0x4D42);
+    testsupport::putU32(file, 10, 62);
+    testsupport::putU32(file, 14, 40);
+    testsupport::putU32(file, 18, static_cast<std::uint32_t>(side));
+    testsupport::putU32(file, 22, static_cast<std::uint32_t>(side));
+    testsupport::putU16(file, 26, 1);
+    testsupport::putU16(file, 28, 1);
+    testsupport::putU32(file, 30, 0);
+    testsupport::putU32(file, 46, 2);
+    const std::string input = dir.file("large.bmp");
+    testsupport::writeFile(input, file);
+    RunOptions options = noDisplay();
+    options.addressSpaceLimit = 256ll << 20;
+    for (const auto& program : programs()) expectRefused(program, input, dir, options);
+}
+
 }  // namespace
 }  // namespace hostile
