@@ -476,8 +476,9 @@ struct RowAvx2 {
     __attribute__((target("avx2"))) inline void step(std::int32_t x, Nearest& nearest) {
         std::uint8_t* p = pixels + 3 * static_cast<std::ptrdiff_t>(x);
         const __m128i source = _mm_setr_epi32(p[2], p[1], p[0], 0);
-        // Reads triples x and the first value of x + 1: within the error row,
-        // which has two spare triples at its end.
+        // Reads triple x and the first value of triple x + 1 (within the error
+        // row, which has two spare triples at its end); the worker waits until
+        // both are finished.
         const __m256d fromAbove = _mm256_loadu_pd(below + 3 * static_cast<std::ptrdiff_t>(x));
         const __m256d received = _mm256_add_pd(_mm256_add_pd(fromAbove, twoLeft), left);
         const __m128i adjusted = _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_cvtepi32_pd(source), received));
@@ -542,9 +543,11 @@ inline void remapRows(const RemapJob& job, int worker) {
         const std::int32_t steps = width + (count - 1) * kLag;
         for (std::int32_t t = 0; t < steps; ++t) {
             if (t < width) {
-                if (t + 1 > ready) {
-                    ready = waitFor(upstream, first, std::min<std::int64_t>(t + 1 + kTrail, width + 2),
-                                    std::min<std::int64_t>(t + 1 + kWakeAhead, width + 2));
+                // Pixel t reads triple t and, in the vector row, the first
+                // value of triple t + 1: both must be finished.
+                if (t + 2 > ready) {
+                    ready = waitFor(upstream, first, std::min<std::int64_t>(t + 2 + kTrail, width + 2),
+                                    std::min<std::int64_t>(t + 2 + kWakeAhead, width + 2));
                 }
                 rows[0].step(t, nearest);
                 if (t == width - 1) rows[0].finish(width);
