@@ -175,7 +175,10 @@ private:
     std::vector<Entry> pool_;
 };
 
-#if defined(__x86_64__)
+// Not on Windows: GCC there cannot keep 32-byte vectors aligned on the
+// stack (the system's stack is only 16-byte aligned), so the plain search
+// serves there.
+#if defined(__x86_64__) && !defined(_WIN32)
 #define CR_HAVE_AVX2_PATH 1
 
 // Nearest entry by comparing 16 listed entries at once (AVX2). A cell's list
