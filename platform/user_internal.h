@@ -120,9 +120,11 @@ void trace(const char* what, HWND hwnd = nullptr, std::uintptr_t value = 0);
 // The program's name for the one-line notices on standard error.
 const char* programName();
 
-// Title text: the narrow (code page 932) title as UTF-8, and as an X
-// COMPOUND_TEXT string.
+// Title text: the narrow (code page 932) title as UTF-8 and back, and as an
+// X COMPOUND_TEXT string.
 std::string cp932ToUtf8(const std::string& text);
+std::string utf8ToCp932(const std::string& text);
+void appendUtf8(std::string& out, std::uint32_t code);
 std::string cp932ToCompoundText(const std::string& text);
 
 namespace testing {

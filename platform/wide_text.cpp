@@ -4,10 +4,7 @@
 // is converted back to it on the way in and out.
 #include "user_internal.h"
 
-#include <iconv.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -47,80 +44,8 @@ std::string utf16ToUtf8(const char16_t* text) {
         if (code >= 0xD800 && code < 0xDC00 && text[1] >= 0xDC00 && text[1] < 0xE000) {
             code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<std::uint32_t>(*++text) - 0xDC00);
         }
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (code >> 18));
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
+        platform::appendUtf8(out, code);
     }
-    return out;
-}
-
-// UTF-8 to code page 932; what it cannot hold becomes '?'. Without the C
-// library's converter only ASCII and the title's characters are known.
-std::string utf8ToCp932(const std::string& text) {
-    iconv_t converter = iconv_open("CP932", "UTF-8");
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
-        struct Known {
-            const char* utf8;
-            const char* cp932;
-        };
-        static const Known known[] = {{"\xE6\xB8\x9B", "\x8C\xB8"}, {"\xE8\x89\xB2", "\x90\x46"},
-                                      {"\xE3\x83\x86", "\x83\x65"}, {"\xE3\x82\xB9", "\x83\x58"},
-                                      {"\xE3\x83\x88", "\x83\x67"}};
-        std::string out;
-        for (std::size_t i = 0; i < text.size();) {
-            if (static_cast<unsigned char>(text[i]) < 0x80) {
-                out += text[i++];
-                continue;
-            }
-            bool found = false;
-            for (const Known& k : known)
-                if (text.compare(i, 3, k.utf8) == 0) {
-                    out += k.cp932;
-                    i += 3;
-                    found = true;
-                    break;
-                }
-            if (!found) {
-                out += '?';
-                ++i;
-                while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
-            }
-        }
-        return out;
-    }
-    std::string out;
-    std::string input = text;
-    char* in = input.data();
-    std::size_t inLeft = input.size();
-    char buffer[256];
-    while (inLeft > 0) {
-        char* outPtr = buffer;
-        std::size_t outLeft = sizeof buffer;
-        const std::size_t done = iconv(converter, &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-        if (done == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            out += '?';  // a character that code page 932 has not, or broken UTF-8
-            ++in;
-            --inLeft;
-            while (inLeft > 0 && (static_cast<unsigned char>(*in) & 0xC0) == 0x80) {
-                ++in;
-                --inLeft;
-            }
-        }
-    }
-    iconv_close(converter);
     return out;
 }
 
@@ -130,26 +55,17 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
     if (!text || flags != 0 || length < -1 || wideLength < 0 || (wideLength > 0 && !wide)) return 0;
     const std::size_t size = length == -1 ? std::strlen(text) + 1 : static_cast<std::size_t>(length);
     const std::string narrow(text, size);
+    const bool shiftJis = codePage == kShiftJis || codePage == CP_ACP;
+    if (!shiftJis && codePage != CP_UTF8) return 0;
     std::u16string converted;
-    if (codePage == kShiftJis || codePage == CP_ACP) {
-        // Converted piecewise at each zero so that a terminating zero survives.
-        std::size_t start = 0;
-        while (start <= narrow.size()) {
-            const std::size_t end = std::min(narrow.find('\0', start), narrow.size());
-            converted += utf8ToUtf16(platform::cp932ToUtf8(narrow.substr(start, end - start)));
-            if (end < narrow.size()) converted += u'\0';
-            start = end + 1;
-        }
-    } else if (codePage == CP_UTF8) {
-        std::size_t start = 0;
-        while (start <= narrow.size()) {
-            const std::size_t end = std::min(narrow.find('\0', start), narrow.size());
-            converted += utf8ToUtf16(narrow.substr(start, end - start));
-            if (end < narrow.size()) converted += u'\0';
-            start = end + 1;
-        }
-    } else {
-        return 0;
+    // Converted piecewise at each zero so that a terminating zero survives.
+    std::size_t start = 0;
+    while (start <= narrow.size()) {
+        const std::size_t end = std::min(narrow.find('\0', start), narrow.size());
+        const std::string piece = narrow.substr(start, end - start);
+        converted += utf8ToUtf16(shiftJis ? platform::cp932ToUtf8(piece) : piece);
+        if (end < narrow.size()) converted += u'\0';
+        start = end + 1;
     }
     const auto needed = static_cast<int>(converted.size());
     if (wideLength == 0) return needed;
@@ -161,7 +77,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
 LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SETTEXT: {
-        const std::string narrow = lParam ? utf8ToCp932(utf16ToUtf8(reinterpret_cast<LPCWSTR>(lParam))) : "";
+        const std::string narrow = lParam ? platform::utf8ToCp932(utf16ToUtf8(reinterpret_cast<LPCWSTR>(lParam))) : "";
         return DefWindowProcA(hwnd, message, wParam, reinterpret_cast<LPARAM>(narrow.c_str()));
     }
     case WM_GETTEXT: {
