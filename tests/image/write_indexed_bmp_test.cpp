@@ -19,17 +19,6 @@ Bytes writeToMemory(const ImageView& view, const Palette& palette, std::int32_t 
     return out;
 }
 
-Palette paletteOf(std::initializer_list<Bgr> colours) {
-    Palette p;
-    for (const Bgr& c : colours) {
-        p.rgb[static_cast<std::size_t>(3 * p.count)] = c.r;
-        p.rgb[static_cast<std::size_t>(3 * p.count + 1)] = c.g;
-        p.rgb[static_cast<std::size_t>(3 * p.count + 2)] = c.b;
-        ++p.count;
-    }
-    return p;
-}
-
 }  // namespace
 
 TEST(WriteIndexedBmp, HeaderPaletteAndRowsFollowTheFormat) {

@@ -27,10 +27,6 @@ std::vector<Record> censusOf(const Picture& picture, std::string* report = nullp
     return records;
 }
 
-Bgr rgb(int r, int g, int b) {
-    return {static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r)};
-}
-
 }  // namespace
 
 TEST(Census, RecordsColoursInOrderOfFirstAppearanceFromTheTopRow) {

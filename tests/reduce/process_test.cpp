@@ -7,10 +7,6 @@ using namespace testsupport;
 
 namespace {
 
-Bgr rgb(int r, int g, int b) {
-    return {static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r)};
-}
-
 std::string reduce(OwnedImage& image, Palette* palette = nullptr) {
     StringSink out;
     const Palette p = reduceImage(image.view(), out);

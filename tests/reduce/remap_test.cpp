@@ -9,21 +9,6 @@ using namespace testsupport;
 
 namespace {
 
-Bgr rgb(int r, int g, int b) {
-    return {static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r)};
-}
-
-Palette paletteOf(std::initializer_list<Bgr> colours) {
-    Palette p;
-    for (const Bgr& c : colours) {
-        p.rgb[static_cast<std::size_t>(3 * p.count)] = c.r;
-        p.rgb[static_cast<std::size_t>(3 * p.count + 1)] = c.g;
-        p.rgb[static_cast<std::size_t>(3 * p.count + 2)] = c.b;
-        ++p.count;
-    }
-    return p;
-}
-
 // Runs the remap and hands back the picture and the error row that the last
 // picture row passed on (copied into the current row after that row).
 struct Remapped {

@@ -11,6 +11,21 @@ std::uint8_t clampByte(double v) { return static_cast<std::uint8_t>(std::clamp(v
 
 }  // namespace
 
+Bgr rgb(int red, int green, int blue) {
+    return {static_cast<std::uint8_t>(blue), static_cast<std::uint8_t>(green), static_cast<std::uint8_t>(red)};
+}
+
+Palette paletteOf(std::initializer_list<Bgr> colours) {
+    Palette p;
+    for (const Bgr& c : colours) {
+        p.rgb[static_cast<std::size_t>(3 * p.count)] = c.r;
+        p.rgb[static_cast<std::size_t>(3 * p.count + 1)] = c.g;
+        p.rgb[static_cast<std::size_t>(3 * p.count + 2)] = c.b;
+        ++p.count;
+    }
+    return p;
+}
+
 Picture testCard(std::int32_t width, std::int32_t height, std::uint32_t seed) {
     Picture p(width, height);
     std::mt19937 random(seed);

@@ -4,11 +4,18 @@
 
 #include "bmp_builder.h"
 #include "image_view.h"
+#include "palette.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 namespace testsupport {
+
+// A colour given in the usual red, green, blue order.
+Bgr rgb(int red, int green, int blue);
+// A palette of the given colours, in entry order.
+Palette paletteOf(std::initializer_list<Bgr> colours);
 
 // Photo-like: sky gradient, a sun, skin-toned faces, foliage texture, fine
 // stripes and sensor-like noise. Far more than 256 colours.
