@@ -16,4 +16,4 @@ sudo=""
 echo "installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+$sudo apt-get install -y -qq "${missing[@]}"
