@@ -19,6 +19,9 @@ if(CR_BUILD_BENCHMARKS)
   set(CR_BUILD_BENCHMARKS OFF)
 endif()
 
+# Each program's manifest and version resource (cr_windows_resources).
+include(${CMAKE_CURRENT_LIST_DIR}/windows-resources.cmake)
+
 if(CR_BUILD_TESTS)
   include(${CMAKE_CURRENT_LIST_DIR}/windows-gtest.cmake)
 endif()

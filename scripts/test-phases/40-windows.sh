@@ -4,8 +4,9 @@
 # programs need no DLL beyond the system's, runs the unit tests under Wine
 # without a display, then checks the programs against the Linux build under
 # Wine on an X server with no window manager (tests/windows/wine_viewer_test):
-# the batch converter's bytes, the viewer's pixels, title, output and close,
-# under a Japanese locale (code page 932) and under C.UTF-8.
+# the batch converter's bytes, the viewer's pixels (at 96 and 144 DPI), title,
+# output and close, under a Japanese locale (code page 932) and under C.UTF-8,
+# and the manifest and version resource of both programs.
 #
 # Wine runs in a throw-away prefix under /tmp, made at the start (a few
 # seconds, about 700 MB) and removed at the end.
@@ -45,6 +46,13 @@ for exe in app/reduceview.exe app/reducebmp.exe; do
       *) echo "$exe needs $dll, which is not part of Windows" >&2; exit 1 ;;
     esac
   done
+done
+
+echo "-- resources of the programs"
+# Listed here for the log; wine_viewer_test reads them back as Windows does.
+for exe in app/reduceview.exe app/reducebmp.exe; do
+  echo "$exe:"
+  wrestool -l "$windows_build/$exe"
 done
 
 echo "-- Wine prefix"

@@ -2,14 +2,22 @@
 // Linux-side driver of the viewer tests (wine_viewer_test.cpp):
 //
 //   acp N                 the narrow (ANSI) code page of the process
+//   dpi N                 the system DPI (LOGPIXELSY of the screen)
 //   frame L T R B         AdjustWindowRectEx of an empty client rectangle for
 //                         the viewer's style: the frame around the client area
+//
+// The probe is system-DPI-aware, as the viewer's manifest makes the viewer,
+// so that it sees the DPI and the frame metrics the viewer sees.
 #include <windows.h>
 
 #include <cstdio>
 
 int main() {
+    SetProcessDPIAware();
     std::printf("acp %u\n", GetACP());
+    const HDC screen = GetDC(nullptr);
+    std::printf("dpi %d\n", GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
     RECT frame{0, 0, 0, 0};
     // The viewer's style: caption, system menu, minimise box; no menu, no ex-style.
     if (!AdjustWindowRectEx(&frame, 0x00CA0000, FALSE, 0)) return 1;

@@ -1,11 +1,13 @@
 // The Windows programs, cross-built with MinGW-w64, run under Wine and checked
 // against this (Linux) build: the batch converter writes the same bytes and
 // prints the same lines; the viewer shows the reduced image pixel for pixel in
-// its client area, is titled "減色テスト" whatever the code page, prints the
-// same statistics, and ends with exit code 0 when asked to close.
+// its client area, at 96 DPI and on a display scaled to 150 % (144 DPI), is
+// titled "減色テスト" whatever the code page, prints the same statistics, and
+// ends with exit code 0 when asked to close. Both programs carry the manifest
+// and the version resource that Windows reads.
 //
 // Run by scripts/test-phases/40-windows.sh, which provides:
-//   CR_WINDOWS_BUILD  the MinGW build tree (app/*.exe, tests/windows/wine_probe.exe)
+//   CR_WINDOWS_BUILD  the MinGW build tree (app/*.exe, tests/windows/*_probe.exe)
 //   CR_WINE           the Wine launcher (default: wine), with WINEPREFIX etc. set
 //   CR_JA_LOCPATH     a folder holding the ja_JP.UTF-8 locale (empty: the system's)
 //   DISPLAY           an X server without a window manager (viewer tests only)
@@ -211,6 +213,7 @@ protected:
 
 struct Probe {
     unsigned codePage = 0;
+    int dpi = 0;
     int left = 0, top = 0, right = 0, bottom = 0;  // the frame around a client area
 };
 
@@ -223,6 +226,7 @@ Probe probe(const fs::path& directory, const Locale& locale) {
     std::string word;
     while (lines >> word) {
         if (word == "acp") lines >> p.codePage;
+        if (word == "dpi") lines >> p.dpi;
         if (word == "frame") lines >> p.left >> p.top >> p.right >> p.bottom;
     }
     return p;
@@ -336,6 +340,83 @@ TEST_F(WineTest, TheBatchConverterWritesToNamesBeyondAscii) {
         EXPECT_NE(entry.path().extension(), ".part") << "left behind: " << entry.path();
 }
 
+// ---------------------------------------------------------------- resources
+
+// What resource_probe.exe reads from a program: each line's first word, and
+// the rest of the line.
+std::multimap<std::string, std::string> resourcesOf(const std::string& program, const fs::path& directory) {
+    const ProgramRun run = runToEnd(
+        underWine("tests/windows/resource_probe.exe", {(windowsBuild() / "app" / program).string()}), directory,
+        kLocales[0]);
+    EXPECT_EQ(run.exitCode, 0) << program << ": " << run.err;
+    bool crlf = false;
+    std::istringstream lines(withoutCarriageReturns(run.out, crlf));
+    std::multimap<std::string, std::string> facts;
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::size_t space = line.find(' ');
+        if (space != std::string::npos) facts.emplace(line.substr(0, space), line.substr(space + 1));
+    }
+    return facts;
+}
+
+std::string only(const std::multimap<std::string, std::string>& facts, const std::string& key) {
+    const auto range = facts.equal_range(key);
+    if (range.first == range.second) return "<missing>";
+    if (std::next(range.first) != range.second) return "<more than one>";
+    return range.first->second;
+}
+
+// The project's version in the four numbers Windows keeps ("1.2" is 1.2.0.0).
+std::string fourPartVersion(std::string version) {
+    for (auto dots = std::count(version.begin(), version.end(), '.'); dots < 3; ++dots) version += ".0";
+    return version;
+}
+
+TEST_F(WineTest, BothProgramsCarryTheManifestAndTheVersionResource) {
+    const std::string version = PROJECT_VERSION_TEXT, quad = fourPartVersion(version);
+    std::map<std::string, std::string> descriptions, products;  // by program
+    for (const std::string program : {"reduceview", "reducebmp"}) {
+        SCOPED_TRACE(program);
+        const auto facts = resourcesOf(program + ".exe", dir);
+
+        // The manifest, as Windows reads it when it starts the program.
+        EXPECT_EQ(only(facts, "dpiAware"), "true");
+        EXPECT_EQ(only(facts, "runLevel"), "1 uiAccess 0") << "asInvoker, no UI access";
+        std::vector<std::string> systems;
+        for (auto [it, end] = facts.equal_range("supportedOS"); it != end; ++it) systems.push_back(it->second);
+        std::sort(systems.begin(), systems.end());
+        EXPECT_EQ(systems, (std::vector<std::string>{
+                               "{1F676C76-80E1-4239-95BB-83D0F6D0DA78}",  // Windows 8.1
+                               "{35138B9A-5D96-4FBD-8E2D-A2440225F93A}",  // Windows 7
+                               "{4A2F28E3-53B9-4441-BA9C-D69D4A4A6E38}",  // Windows 8
+                               "{8E0F7A12-BFB3-4FE8-B9A5-48FD50A15A9A}",  // Windows 10 and 11
+                           }));
+        const std::string identity = only(facts, "identity");
+        EXPECT_NE(identity.find("." + program + ","), std::string::npos) << identity;
+        EXPECT_NE(identity.find("version=\"" + quad + "\""), std::string::npos) << identity;
+
+        // The version resource, as Explorer's Properties read it.
+        EXPECT_EQ(only(facts, "fixedVersion"), quad + " " + quad) << "file and product version";
+        std::map<std::string, std::string> strings;
+        for (auto [it, end] = facts.equal_range("string"); it != end; ++it) {
+            const std::size_t space = it->second.find(' ');
+            strings[it->second.substr(0, space)] = space == std::string::npos ? "" : it->second.substr(space + 1);
+        }
+        EXPECT_EQ(strings["FileVersion"], version);
+        EXPECT_EQ(strings["ProductVersion"], version);
+        EXPECT_EQ(strings["OriginalFilename"], program + ".exe");
+        EXPECT_EQ(strings["InternalName"], program);
+        EXPECT_NE(strings["FileDescription"], "");
+        EXPECT_NE(strings["ProductName"], "");
+        descriptions[program] = strings["FileDescription"];
+        products[program] = strings["ProductName"];
+    }
+    // One product; each program says which of its programs it is.
+    EXPECT_NE(descriptions["reduceview"], descriptions["reducebmp"]);
+    EXPECT_EQ(products["reduceview"], products["reducebmp"]);
+}
+
 // ---------------------------------------------------------------- viewer
 
 // What the viewer must print and show for a file, computed by the Linux build's
@@ -393,6 +474,42 @@ struct ViewerCase {
     const char* name;
     Locale locale;
     int picture;  // 0: the bundled test card, 1: an odd-width generated picture
+    // The system DPI: 96, or 144 for a display scaled to 150 %. Wine 8 runs
+    // every program per-monitor-DPI-aware, whatever its manifest says, and
+    // never stretches a window; so at 144 these cases check that the window is
+    // built around the picture with that scale's frame metrics. That Windows
+    // treats the viewer as DPI-aware at all rests on its manifest, which
+    // BothProgramsCarryTheManifestAndTheVersionResource reads back.
+    int dpi;
+};
+
+// The Wine prefix's system DPI for as long as it lives. Wine 8 takes it from
+// HKCU\Control Panel\Desktop, value LogPixels, when a program starts; without
+// that value, from the machine's hardware profile
+// (HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts,
+// 96 in a new prefix). The LogPixels in HKCU\Software\Wine\Fonts does not
+// change it. A value set here applies to every program started afterwards,
+// and is removed again at the end.
+class PrefixDpi {
+public:
+    PrefixDpi(int dpi, const fs::path& directory) : directory_(directory), set_(dpi != 96) {
+        if (set_) reg({"add", kKey, "/v", "LogPixels", "/t", "REG_DWORD", "/d", std::to_string(dpi), "/f"});
+    }
+    ~PrefixDpi() {
+        if (set_) reg({"delete", kKey, "/v", "LogPixels", "/f"});
+    }
+    PrefixDpi(const PrefixDpi&) = delete;
+    PrefixDpi& operator=(const PrefixDpi&) = delete;
+
+private:
+    static constexpr const char* kKey = "HKCU\\Control Panel\\Desktop";
+    void reg(std::vector<std::string> args) const {
+        args.insert(args.begin(), {envOr("CR_WINE", "wine"), "reg"});
+        const ProgramRun run = runToEnd(args, directory_, kLocales[0]);
+        EXPECT_EQ(run.exitCode, 0) << "wine reg " << args[2] << ": " << run.out << run.err;
+    }
+    fs::path directory_;
+    bool set_;
 };
 
 void PrintTo(const ViewerCase& c, std::ostream* os) { *os << c.name; }
@@ -403,7 +520,10 @@ TEST_P(WineViewer, ShowsTheReducedImageUnderItsTitleAndClosesCleanly) {
     const ViewerCase& c = GetParam();
     xprobe::Connection x;
     ASSERT_TRUE(x.ok()) << "no X display";
+    const PrefixDpi dpi(c.dpi, dir);
     const Probe frame = probe(dir, c.locale);
+    // Else the cases at 144 DPI would test 96 once more.
+    ASSERT_EQ(frame.dpi, c.dpi);
 
     if (c.picture == 0)
         writeFile((dir / "in.bmp").string(), readFile(std::string(DATA_DIR) + "/test_card.bmp"));
@@ -467,10 +587,12 @@ TEST_P(WineViewer, ShowsTheReducedImageUnderItsTitleAndClosesCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, WineViewer,
-                         ::testing::Values(ViewerCase{"test_card_c", kLocales[0], 0},
-                                           ViewerCase{"test_card_japanese", kLocales[1], 0},
-                                           ViewerCase{"odd_width_c", kLocales[0], 1},
-                                           ViewerCase{"odd_width_japanese", kLocales[1], 1}),
+                         ::testing::Values(ViewerCase{"test_card_c", kLocales[0], 0, 96},
+                                           ViewerCase{"test_card_japanese", kLocales[1], 0, 96},
+                                           ViewerCase{"odd_width_c", kLocales[0], 1, 96},
+                                           ViewerCase{"odd_width_japanese", kLocales[1], 1, 96},
+                                           ViewerCase{"test_card_c_144dpi", kLocales[0], 0, 144},
+                                           ViewerCase{"odd_width_japanese_144dpi", kLocales[1], 1, 144}),
                          [](const ::testing::TestParamInfo<ViewerCase>& param) { return param.param.name; });
 
 TEST_F(WineTest, TheViewerRefusesLikeLinuxWithoutAWindow) {
