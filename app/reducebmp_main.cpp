@@ -1,6 +1,7 @@
 // reducebmp IN.bmp OUT.bmp: the viewer's load and reduction pass, with the
 // same lines on standard output, writing the reduced image as an 8-bit
 // indexed BMP instead of showing it. For scripts and machines without a display.
+#include "command_line.h"
 #include "load_image.h"
 #include "output_file.h"
 #include "process.h"
@@ -9,6 +10,7 @@
 
 #include <cstdio>
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -48,8 +50,9 @@ int run(const char* input, const char* outputPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const std::optional<int> answered = answerStandardOptions(reducebmpSynopsis, argc, argv)) return *answered;
     if (argc != 3) {
-        std::fprintf(stderr, "usage: reducebmp IN.bmp OUT.bmp\n");
+        printUsage(reducebmpSynopsis, stderr);
         return 2;
     }
     // A picture the reader accepts can still need more memory than the

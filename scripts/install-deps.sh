@@ -1,11 +1,23 @@
 #!/usr/bin/env bash
-# Installs the Debian packages listed in scripts/packages/*.txt that are not
-# installed yet. Runs apt-get only when something is missing.
+# Installs the Debian packages of scripts/packages/*.txt that are not
+# installed yet; runs apt-get only when something is missing.
+#   install-deps.sh              every list (the tests and all their phases)
+#   install-deps.sh base x11     only the lists named (here: what the demo needs)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
+lists=()
+if [ $# -eq 0 ]; then
+  lists=("$here"/packages/*.txt)
+else
+  for name in "$@"; do
+    [ -f "$here/packages/$name.txt" ] || { echo "install-deps: no list scripts/packages/$name.txt" >&2; exit 2; }
+    lists+=("$here/packages/$name.txt")
+  done
+fi
+
 missing=()
-for name in $(cat "$here"/packages/*.txt | sed 's/#.*//' | tr -s ' \t' '\n' | sed '/^$/d' | sort -u); do
+for name in $(cat "${lists[@]}" | sed 's/#.*//' | tr -s ' \t' '\n' | sed '/^$/d' | sort -u); do
   status=$(dpkg-query -W -f='${Status}' "$name" 2>/dev/null || true)
   [[ "$status" == *"install ok installed"* ]] || missing+=("$name")
 done

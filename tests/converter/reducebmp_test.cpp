@@ -111,6 +111,45 @@ TEST_F(Reducebmp, WrongArgumentsPrintUsageAndExitWithTwo) {
     }
 }
 
+TEST_F(Reducebmp, HelpAndVersionAnswerOnStandardOutputAndExitWithZero) {
+    for (const char* option : {"--help", "-h"}) {
+        const ChildRun r = run(option);
+        EXPECT_EQ(r.exitCode, 0) << option;
+        EXPECT_EQ(r.out.rfind("usage: reducebmp IN.bmp OUT.bmp\n", 0), 0u) << r.out;
+        EXPECT_NE(r.out.find("256 colours"), std::string::npos) << r.out;
+        EXPECT_EQ(r.err, "");
+    }
+    const ChildRun version = run("--version");
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "reducebmp " CR_PROJECT_VERSION "\n");
+    EXPECT_EQ(version.err, "");
+}
+
+TEST_F(Reducebmp, HelpThatCannotBeWrittenFailsTheRun) {
+    const int status = std::system((std::string(REDUCEBMP_PATH) + " --help >/dev/full 2>/dev/null").c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+}
+
+// Two arguments are always the two paths, so a script that converts a file
+// named like an option does what it did before; "--" before them is allowed.
+TEST_F(Reducebmp, TwoArgumentsAreAlwaysPaths) {
+    const ChildRun named = run("--help " + path("out.bmp"));
+    EXPECT_EQ(named.exitCode, 1);
+    EXPECT_EQ(named.out, "Cannot load input file : --help\n");
+
+    writeFile(path("in.bmp"), bmp24(testCard(7, 5)));
+    const ChildRun separated = run("-- " + path("in.bmp") + " " + path("out.bmp"));
+    EXPECT_EQ(separated.exitCode, 0) << separated.err;
+    EXPECT_EQ(separated.out, reduceInProcess(bmp24(testCard(7, 5))).report);
+    EXPECT_TRUE(fs::exists(path("out.bmp")));
+
+    for (const char* arguments : {"--", "-- a.bmp b.bmp c.bmp", "--version a.bmp b.bmp"}) {
+        const ChildRun r = run(arguments);
+        EXPECT_EQ(r.exitCode, 2) << arguments;
+        EXPECT_EQ(r.err, "usage: reducebmp IN.bmp OUT.bmp\n") << arguments;
+    }
+}
+
 TEST_F(Reducebmp, AnUnloadableInputIsReportedOnStandardOutput) {
     writeFile(path("bad.bmp"), Bytes{'M', 'B', 0, 0});
     for (const std::string& input : {path("missing.bmp"), path("bad.bmp")}) {

@@ -88,6 +88,40 @@ TEST_F(ViewerWithoutDisplay, ExtraArgumentsAreIgnored) {
     EXPECT_EQ(r.out, expectedLines(input));
 }
 
+TEST_F(ViewerWithoutDisplay, HelpAndVersionAnswerOnStandardOutputWithoutAWindow) {
+    // With a display named that has no server behind it, a window attempt
+    // would show on standard error.
+    const std::map<std::string, std::optional<std::string>> display{{"DISPLAY", std::string(":65000")}};
+    for (const char* option : {"--help", "-h"}) {
+        const Finished r = e2e::run({e2e::reduceview, option, "ignored.bmp"}, display);
+        EXPECT_EQ(r.exitCode, 0) << option;
+        EXPECT_EQ(r.out.rfind("usage: reduceview IN.bmp\n", 0), 0u) << r.out;
+        EXPECT_EQ(r.err, "") << option;
+    }
+    const Finished version = e2e::run({e2e::reduceview, "--version"}, display);
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "reduceview " CR_PROJECT_VERSION "\n");
+    EXPECT_EQ(version.err, "");
+}
+
+// "--" makes the next argument the path whatever it looks like; alone it
+// leaves no path, which is the silent exit of a bare "reduceview".
+TEST_F(ViewerWithoutDisplay, ADoubleDashMakesTheNextArgumentThePath) {
+    const std::string input = write("in.bmp", testsupport::bmp24(testsupport::gradient(6, 4)));
+    const Finished opened = e2e::run({e2e::reduceview, "--", input}, noDisplay);
+    EXPECT_EQ(opened.exitCode, 0) << opened.err;
+    EXPECT_EQ(opened.out, expectedLines(input));
+
+    const Finished named = e2e::run({e2e::reduceview, "--", "--version"}, noDisplay);
+    EXPECT_EQ(named.exitCode, 1);
+    EXPECT_EQ(named.out, "Cannot load input file : --version\n");
+
+    const Finished alone = e2e::run({e2e::reduceview, "--"}, noDisplay);
+    EXPECT_EQ(alone.exitCode, 1);
+    EXPECT_EQ(alone.out, "");
+    EXPECT_EQ(alone.err, "");
+}
+
 TEST_F(ViewerWithoutDisplay, AnUnreachableDisplayIsLikeNone) {
     const std::string input = write("in.bmp", testsupport::bmp24(testsupport::gradient(9, 7)));
     // A display number with no server behind it.
