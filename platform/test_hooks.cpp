@@ -1,34 +1,68 @@
-// The test hooks of the layer (see platform_test_hooks.h).
+// The test hooks of the layer (see platform_test_hooks.h). They drive the
+// layer from outside, through its display interface and its call observer,
+// as a display and a watcher would.
+#include "platform_test_hooks.h"
+
+#include "call_observer.h"
+#include "display_backend.h"
 #include "user_internal.h"
 
-namespace platform {
-namespace testing {
-std::function<void()>& idleHook() {
-    static std::function<void()> hook;
-    return hook;
-}
-}  // namespace testing
+#include <utility>
 
+namespace platform {
 namespace test {
 namespace {
+
 std::vector<RecordedCall> calls;
 bool recordingOn = false;
+std::function<void()> idleHook;
+
+void onCall(const char* call, HWND hwnd, std::uintptr_t a, std::uintptr_t b, std::uintptr_t c) {
+    calls.push_back(RecordedCall{call, hwnd, a, b, c});
+}
+
+// The off-screen display, with the test acting as the user whenever the
+// program would wait for one.
+class ScriptedDisplay final : public Backend {
+public:
+    explicit ScriptedDisplay(std::unique_ptr<Backend> offscreen) : offscreen_(std::move(offscreen)) {}
+    bool onScreen() const override { return offscreen_->onScreen(); }
+    bool createWindow(WindowRecord& window) override { return offscreen_->createWindow(window); }
+    void destroyWindow(WindowRecord& window) override { offscreen_->destroyWindow(window); }
+    void setTitle(WindowRecord& window) override { offscreen_->setTitle(window); }
+    void show(WindowRecord& window, int command) override { offscreen_->show(window, command); }
+    void present(WindowRecord& window, const RECT& area) override { offscreen_->present(window, area); }
+    void pump() override { offscreen_->pump(); }
+    void wait(int wakeFd) override {
+        if (idleHook) {
+            // A copy: the hook may replace itself.
+            const std::function<void()> hook = idleHook;
+            hook();
+            return;
+        }
+        offscreen_->wait(wakeFd);
+    }
+
+private:
+    std::unique_ptr<Backend> offscreen_;
+};
+
 }  // namespace
 
 bool useOffscreenDisplay(bool closeAfterFirstPaint) {
-    return replaceBackend(makeHeadlessBackend(closeAfterFirstPaint));
+    return replaceBackend(std::make_unique<ScriptedDisplay>(makeHeadlessBackend(closeAfterFirstPaint)));
 }
 
-void setIdleHook(std::function<void()> hook) { testing::idleHook() = std::move(hook); }
+void setIdleHook(std::function<void()> hook) { idleHook = std::move(hook); }
 
 void startRecording() {
     calls.clear();
     recordingOn = true;
-    testing::setRecording(&calls);
+    observeCalls(onCall);
 }
 
 std::vector<RecordedCall> stopRecording() {
-    testing::setRecording(nullptr);
+    observeCalls(nullptr);
     recordingOn = false;
     std::vector<RecordedCall> out;
     out.swap(calls);
@@ -53,9 +87,7 @@ void injectExpose(HWND hwnd) {
 
 void injectMinimizedByUser(HWND hwnd, bool minimized) { deliverMapped(hwnd, !minimized); }
 
-void injectDisplayLost() {
-    deliverDisplayLost();
-}
+void injectDisplayLost() { deliverDisplayLost(); }
 
 WindowState windowState(HWND hwnd) {
     WindowState state{};
@@ -64,6 +96,13 @@ WindowState windowState(HWND hwnd) {
                             w->clientHeight, w->title, w->style, w->bigIcon, w->smallIcon};
     }
     return state;
+}
+
+std::vector<UINT> menuCommands(HMENU handle) {
+    std::vector<UINT> out;
+    if (const Menu* menu = findMenu(handle))
+        for (const MenuItem& item : menu->items) out.push_back(item.separator ? 0 : item.command);
+    return out;
 }
 
 std::vector<std::uint32_t> clientPixels(HWND hwnd) {
@@ -76,12 +115,16 @@ std::vector<std::uint32_t> clientPixels(HWND hwnd) {
 int liveWindows() { return static_cast<int>(liveWindowHandles().size()); }
 
 void reset() {
-    for (HWND hwnd : liveWindowHandles()) DestroyWindow(hwnd);
-    testing::clearQueue();
-    testing::setRecording(nullptr);
+    observeCalls(nullptr);
     calls.clear();
     recordingOn = false;
-    testing::idleHook() = nullptr;
+    idleHook = nullptr;
+    for (HWND hwnd : liveWindowHandles()) DestroyWindow(hwnd);
+    // A quiet display, so that emptying the queue below opens none.
+    useOffscreenDisplay(false);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
 }
 
 }  // namespace test

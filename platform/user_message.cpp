@@ -1,5 +1,5 @@
-// USER32 subset: the thread's message queue, the modal-loop calls, input
-// from the display, and the choice of display. One queue, for the program's
+// USER32 subset: the thread's message queue, the modal-loop calls, and input
+// from the display. One queue, for the program's
 // thread; PostMessageA and PostQuitMessage may also be called from other
 // threads, and wake a WaitMessage that is sleeping.
 #include "user_internal.h"
@@ -7,9 +7,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <mutex>
@@ -44,11 +42,6 @@ void drainWake() {
     }
 }
 
-std::unique_ptr<Backend>& currentBackend() {
-    static std::unique_ptr<Backend> instance;
-    return instance;
-}
-
 bool matches(const MSG& msg, HWND filter, UINT low, UINT high) {
     if (filter && msg.hwnd != filter) return false;
     if (low == 0 && high == 0) return true;
@@ -78,34 +71,12 @@ struct LastPress {
 } lastPress;
 WPARAM buttonsHeld = 0;
 
-std::vector<RecordedCall>* recording = nullptr;
-
-}  // namespace
-
-Backend& backend() {
-    std::unique_ptr<Backend>& b = currentBackend();
-    if (b) return *b;
-    std::string why;
-    b = makeX11Backend(why);
-    if (!b) {
-        std::fprintf(stderr, "%s: no display available (%s); drawing off-screen and closing the window after its first paint\n",
-                     programName(), why.c_str());
-        b = makeHeadlessBackend(true);
-    }
-    return *b;
-}
-
-bool replaceBackend(std::unique_ptr<Backend> next) {
-    if (!liveWindowHandles().empty()) return false;
-    currentBackend() = std::move(next);
-    return true;
-}
-
 DWORD currentTime() {
     using namespace std::chrono;
     return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+// Posts an input message (mouse, system command) behind the posted ones.
 void postInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeMs) {
     {
         std::lock_guard<std::mutex> lock(queueMutex);
@@ -113,6 +84,8 @@ void postInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, DWORD time
     }
     wake();
 }
+
+}  // namespace
 
 void deliverCloseRequest(HWND hwnd) {
     WindowRecord* w = findWindow(hwnd);
@@ -148,29 +121,6 @@ void deliverButton(HWND hwnd, int button, bool press, int x, int y, DWORD timeMs
     }
     postInput(hwnd, message, buttonsHeld, position, timeMs);
 }
-
-void record(const char* call, HWND hwnd, std::uintptr_t a, std::uintptr_t b, std::uintptr_t c) {
-    if (recording) recording->push_back(RecordedCall{call, hwnd, a, b, c});
-}
-
-void trace(const char* what, HWND hwnd, std::uintptr_t value) { record(what, hwnd, value); }
-
-const char* programName() {
-    return program_invocation_short_name ? program_invocation_short_name : "program";
-}
-
-namespace testing {
-void setRecording(std::vector<RecordedCall>* sink) { recording = sink; }
-void clearQueue() {
-    std::lock_guard<std::mutex> lock(queueMutex);
-    posted.clear();
-    input.clear();
-    quitPending = false;
-    quitCode = 0;
-    lastPress = LastPress{};
-    buttonsHeld = 0;
-}
-}  // namespace testing
 
 }  // namespace platform
 

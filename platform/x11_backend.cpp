@@ -3,7 +3,9 @@
 // it comes back as the input the layer posts: the close button as
 // WM_SYSCOMMAND SC_CLOSE, buttons as button messages, uncovering as an
 // invalid window. A lost connection destroys the windows that were on it.
-#include "user_internal.h"
+#include "call_observer.h"
+#include "display_backend.h"
+#include "title_text.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

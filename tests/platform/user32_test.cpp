@@ -4,7 +4,7 @@
 // its WM_PAINT, double-click timing, the frame arithmetic, painting onto a
 // window, and closing by itself where there is no display.
 #include "platform_test_hooks.h"
-#include "user_internal.h"
+#include "title_text.h"
 
 #include <gtest/gtest.h>
 
