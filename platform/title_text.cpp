@@ -50,7 +50,7 @@ struct KnownCharacter {
     std::uint32_t code;
     const char* utf8;
 };
-const KnownCharacter knownCharacters[] = {{0x8C, 0xB8, 0x6E1B, "\xE6\xB8\x9B"},
+const KnownCharacter kKnownCharacters[] = {{0x8C, 0xB8, 0x6E1B, "\xE6\xB8\x9B"},
                                           {0x90, 0x46, 0x8272, "\xE8\x89\xB2"},
                                           {0x83, 0x65, 0x30C6, "\xE3\x83\x86"},
                                           {0x83, 0x58, 0x30B9, "\xE3\x82\xB9"},
@@ -69,7 +69,7 @@ std::string cp932ToUtf8ByTable(const std::string& text) {
         } else if (leadByte(c) && i + 1 < text.size()) {
             const auto t = static_cast<unsigned char>(text[++i]);
             std::uint32_t code = '?';
-            for (const KnownCharacter& k : knownCharacters)
+            for (const KnownCharacter& k : kKnownCharacters)
                 if (k.lead == c && k.trail == t) code = k.code;
             appendUtf8(out, code);
         } else {
@@ -87,7 +87,7 @@ std::string utf8ToCp932ByTable(const std::string& text) {
             continue;
         }
         const KnownCharacter* found = nullptr;
-        for (const KnownCharacter& k : knownCharacters)
+        for (const KnownCharacter& k : kKnownCharacters)
             if (text.compare(i, 3, k.utf8) == 0) found = &k;
         if (found) {
             out += static_cast<char>(found->lead);

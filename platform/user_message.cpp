@@ -60,8 +60,8 @@ bool takeFrom(std::deque<MSG>& queue, MSG* out, HWND filter, UINT low, UINT high
 
 // The double-click of a CS_DBLCLKS class: the same button again on the same
 // window within the double-click time and rectangle.
-constexpr DWORD doubleClickTime = 500;
-constexpr int doubleClickHalfWidth = 2;
+constexpr DWORD kDoubleClickTime = 500;
+constexpr int kDoubleClickHalfWidth = 2;
 struct LastPress {
     HWND hwnd = nullptr;
     int button = 0;
@@ -94,25 +94,25 @@ void deliverCloseRequest(HWND hwnd) {
 }
 
 void deliverButton(HWND hwnd, int button, bool press, int x, int y, DWORD timeMs) {
-    static const UINT down[] = {0, WM_LBUTTONDOWN, WM_MBUTTONDOWN, WM_RBUTTONDOWN};
-    static const UINT up[] = {0, WM_LBUTTONUP, WM_MBUTTONUP, WM_RBUTTONUP};
-    static const WPARAM mask[] = {0, MK_LBUTTON, MK_MBUTTON, MK_RBUTTON};
+    static const UINT kDown[] = {0, WM_LBUTTONDOWN, WM_MBUTTONDOWN, WM_RBUTTONDOWN};
+    static const UINT kUp[] = {0, WM_LBUTTONUP, WM_MBUTTONUP, WM_RBUTTONUP};
+    static const WPARAM kMask[] = {0, MK_LBUTTON, MK_MBUTTON, MK_RBUTTON};
     if (button < 1 || button > 3) return;
     WindowRecord* w = findWindow(hwnd);
     if (!w || !w->enabled) return;
-    if (press) buttonsHeld |= mask[button];
-    else buttonsHeld &= ~mask[button];
+    if (press) buttonsHeld |= kMask[button];
+    else buttonsHeld &= ~kMask[button];
     const LPARAM position = static_cast<LPARAM>((static_cast<std::uint32_t>(y & 0xFFFF) << 16) |
                                                 static_cast<std::uint32_t>(x & 0xFFFF));
     if (!press) {
-        postInput(hwnd, up[button], buttonsHeld, position, timeMs);
+        postInput(hwnd, kUp[button], buttonsHeld, position, timeMs);
         return;
     }
-    UINT message = down[button];
+    UINT message = kDown[button];
     const bool doubled = (w->classStyle & CS_DBLCLKS) && lastPress.hwnd == hwnd && lastPress.button == button &&
-                         timeMs - lastPress.time <= doubleClickTime &&
-                         std::abs(x - lastPress.x) <= doubleClickHalfWidth &&
-                         std::abs(y - lastPress.y) <= doubleClickHalfWidth;
+                         timeMs - lastPress.time <= kDoubleClickTime &&
+                         std::abs(x - lastPress.x) <= kDoubleClickHalfWidth &&
+                         std::abs(y - lastPress.y) <= kDoubleClickHalfWidth;
     if (doubled) {
         message += 2;  // WM_xBUTTONDOWN + 2 is WM_xBUTTONDBLCLK
         lastPress = LastPress{};

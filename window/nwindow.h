@@ -48,9 +48,9 @@ public:
     // Forwards to the saved procedure of the window's object, 0 when none.
     static LRESULT CALLBACK CallSavedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-    static constexpr const char* className = "NWindow Class Name";
-    static constexpr const char* propName = "NWindow Prop Name";
-    static constexpr const char* iconName = "IDR_MAINFRAME";
+    static constexpr const char* kClassName = "NWindow Class Name";
+    static constexpr const char* kPropName = "NWindow Prop Name";
+    static constexpr const char* kIconName = "IDR_MAINFRAME";
     static HINSTANCE instanceHandle;
 
     bool autoDelete;

@@ -21,16 +21,16 @@ struct Seen {
 
 std::vector<Seen> seen;
 std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)> reaction;  // may answer a message itself
+constexpr LRESULT kPassOn = 0x7E57;                          // what a reaction answers to leave a message alone
 
 LRESULT CALLBACK recordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     seen.push_back(Seen{hwnd, message, wParam});
     if (reaction) {
         const LRESULT r = reaction(hwnd, message, wParam, lParam);
-        if (r != 0x7E57) return r;
+        if (r != kPassOn) return r;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
-constexpr LRESULT passOn = 0x7E57;
 
 std::vector<UINT> messagesSeen() {
     std::vector<UINT> out;
@@ -107,7 +107,7 @@ TEST_F(User32Test, CreationRefusedAtNcCreateOrCreateDestroysTheWindow) {
     };
     for (const Case& c : cases) {
         seen.clear();
-        reaction = [&](HWND, UINT m, WPARAM, LPARAM) { return m == c.refuseAt ? c.answer : passOn; };
+        reaction = [&](HWND, UINT m, WPARAM, LPARAM) { return m == c.refuseAt ? c.answer : kPassOn; };
         EXPECT_EQ(make(), nullptr);
         EXPECT_EQ(messagesSeen(), c.expected);
         EXPECT_EQ(platform::test::liveWindows(), 0);
@@ -118,7 +118,7 @@ TEST_F(User32Test, CreateStructCarriesParamsAndStyles) {
     CREATESTRUCTA copy{};
     reaction = [&](HWND, UINT m, WPARAM, LPARAM l) {
         if (m == WM_NCCREATE) copy = *reinterpret_cast<const CREATESTRUCTA*>(l);
-        return passOn;
+        return kPassOn;
     };
     int object = 0;
     const HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, "recording", "t", WS_POPUP | WS_BORDER, 1, 2, 30, 40,
@@ -152,7 +152,7 @@ TEST_F(User32Test, SendMessageIsReentrant) {
     reaction = [](HWND h, UINT m, WPARAM w, LPARAM) -> LRESULT {
         if (m == WM_USER && w < 3) return 10 + SendMessageA(h, WM_USER, w + 1, 0);
         if (m == WM_USER) return 100;
-        return passOn;
+        return kPassOn;
     };
     seen.clear();
     EXPECT_EQ(SendMessageA(hwnd, WM_USER, 0, 0), 130);
@@ -165,7 +165,7 @@ TEST_F(User32Test, RunawayRecursionIsCutOff) {
     const HWND hwnd = make();
     reaction = [](HWND h, UINT m, WPARAM, LPARAM) -> LRESULT {
         if (m == WM_USER) return SendMessageA(h, WM_USER, 0, 0) + 1;
-        return passOn;
+        return kPassOn;
     };
     const LRESULT depth = SendMessageA(hwnd, WM_USER, 0, 0);
     EXPECT_GT(depth, 100);

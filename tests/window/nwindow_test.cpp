@@ -51,12 +51,12 @@ public:
     std::vector<std::pair<NWindow*, UINT>> routed;
 };
 
-constexpr DWORD viewerStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kViewerStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 const HICON applicationIcon = LoadIconA(nullptr, IDI_APPLICATION);
 
 class NWindowTest : public windowtest::OffscreenTest {
 protected:
-    bool create(NWindow& w, DWORD exStyle = 0, DWORD style = viewerStyle, HWND parent = nullptr,
+    bool create(NWindow& w, DWORD exStyle = 0, DWORD style = kViewerStyle, HWND parent = nullptr,
                 NWindow* handler = nullptr) {
         return w.Create(exStyle, "test", style, CW_USEDEFAULT, CW_USEDEFAULT, 200, 100, parent, nullptr, handler);
     }
@@ -100,11 +100,11 @@ TEST_F(NWindowTest, SystemMenuAndIconsFollowStyleAndExStyle) {
         bool icons;
     };
     const Case cases[] = {
-        {"fixed frame", viewerStyle, 0, noSizing, true},
-        {"fixed tool window", viewerStyle, WS_EX_TOOLWINDOW, noSizingNoMinimize, false},
-        {"fixed modal frame", viewerStyle, WS_EX_DLGMODALFRAME, noSizingNoMinimize, false},
-        {"sizing border", viewerStyle | WS_THICKFRAME, 0, full, true},
-        {"sizing tool window", viewerStyle | WS_THICKFRAME, WS_EX_TOOLWINDOW, full, false},
+        {"fixed frame", kViewerStyle, 0, noSizing, true},
+        {"fixed tool window", kViewerStyle, WS_EX_TOOLWINDOW, noSizingNoMinimize, false},
+        {"fixed modal frame", kViewerStyle, WS_EX_DLGMODALFRAME, noSizingNoMinimize, false},
+        {"sizing border", kViewerStyle | WS_THICKFRAME, 0, full, true},
+        {"sizing tool window", kViewerStyle | WS_THICKFRAME, WS_EX_TOOLWINDOW, full, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -201,7 +201,7 @@ TEST_F(NWindowTest, DoubleClicksReachTheObjectAsButtonDownFirst) {
 TEST_F(NWindowTest, AHandlerTakesEveryRoutedMessage) {
     Recorder w;
     Handler handler;
-    ASSERT_TRUE(create(w, 0, viewerStyle, nullptr, &handler));
+    ASSERT_TRUE(create(w, 0, kViewerStyle, nullptr, &handler));
     SendMessageA(w.hwnd, WM_USER, 0, 0);
     DestroyWindow(w.hwnd);
     EXPECT_TRUE(w.seen.empty());
@@ -339,7 +339,7 @@ TEST_F(NWindowTest, TheLoopDisablesTheOwnerAndOnlyTheDestructorEnablesIt) {
     Recorder owner;
     ASSERT_TRUE(create(owner));
     auto owned = std::make_unique<Recorder>();
-    ASSERT_TRUE(create(*owned, 0, viewerStyle, owner.hwnd));
+    ASSERT_TRUE(create(*owned, 0, kViewerStyle, owner.hwnd));
     closeWhenIdle(owned->hwnd);
     platform::test::startRecording();
     owned->RunModalLoop(false);
@@ -351,7 +351,7 @@ TEST_F(NWindowTest, TheLoopDisablesTheOwnerAndOnlyTheDestructorEnablesIt) {
 
     // A second owned window whose object goes while its loop is marked running.
     auto other = std::make_unique<Recorder>();
-    ASSERT_TRUE(create(*other, 0, viewerStyle, owner.hwnd));
+    ASSERT_TRUE(create(*other, 0, kViewerStyle, owner.hwnd));
     other->inModal = true;
     other->modalResult = 3;
     platform::test::startRecording();
