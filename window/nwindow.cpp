@@ -106,8 +106,10 @@ LRESULT CALLBACK NWindow::StaticWindowProc(HWND hwnd, UINT message, WPARAM wPara
     auto* object = static_cast<NWindow*>(GetPropA(hwnd, kPropName));
 
     if (message == WM_NCCREATE) {
-        // Windows of this class are made only by Create, which always passes its object.
+        // Create always passes its object. A window of this class made any
+        // other way has nothing to bind to, and is refused.
         const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        if (!create || !create->lpCreateParams) return FALSE;
         object = static_cast<NWindow*>(create->lpCreateParams);
         object->hwnd = hwnd;
         SetPropA(hwnd, kPropName, object);

@@ -5,7 +5,9 @@
 // property "NWindow Prop Name", set when WM_NCCREATE arrives, and hands it
 // every message. A derived class handles messages by overriding WindowProc;
 // another object can take a window's messages over as its `handler`.
-// Destroying a bound object destroys its native window.
+// Destroying a bound object destroys its native window. A window of the
+// class created without an object (a null creation parameter) is refused at
+// WM_NCCREATE, so its creation fails.
 //
 // Only the real Win32 API is used here, so the same source builds against the
 // Windows headers and against our own subset of them.

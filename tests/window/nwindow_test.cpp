@@ -179,6 +179,33 @@ TEST_F(NWindowTest, MessagesOfWindowsWithoutObjectGoToDefaultProcessingUntouched
     EXPECT_EQ(calls[1].a, static_cast<std::uintptr_t>(WM_LBUTTONDBLCLK));
 }
 
+TEST_F(NWindowTest, AWindowOfTheClassWithoutAnObjectIsRefusedAtNcCreate) {
+    NWindow::RegisterWindowClass(nullptr, nullptr);
+    platform::test::startRecording();
+    const HWND made = CreateWindowExA(0, NWindow::kClassName, "no object", kViewerStyle, CW_USEDEFAULT,
+                                      CW_USEDEFAULT, 200, 100, nullptr, nullptr, NWindow::instanceHandle, nullptr);
+    auto calls = platform::test::stopRecording();
+    EXPECT_EQ(made, nullptr);
+    EXPECT_EQ(platform::test::liveWindows(), 0);
+    EXPECT_TRUE(callsNamed(calls, "SetPropA").empty()) << "nothing was bound";
+    EXPECT_TRUE(callsNamed(calls, "RemoveMenu").empty()) << "nor dressed";
+
+    // WM_NCCREATE with no creation data at all, sent by hand.
+    WNDCLASSEXA plain{};
+    plain.cbSize = sizeof plain;
+    plain.lpfnWndProc = DefWindowProcA;
+    plain.lpszClassName = "plain test class for NCCREATE";
+    RegisterClassExA(&plain);
+    const HWND other = CreateWindowExA(0, plain.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                       nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    platform::test::startRecording();
+    EXPECT_EQ(NWindow::StaticWindowProc(other, WM_NCCREATE, 0, 0), FALSE);
+    calls = platform::test::stopRecording();
+    EXPECT_TRUE(callsNamed(calls, "SetPropA").empty());
+    EXPECT_EQ(GetPropA(other, NWindow::kPropName), nullptr);
+}
+
 TEST_F(NWindowTest, DoubleClicksReachTheObjectAsButtonDownFirst) {
     const std::pair<UINT, UINT> pairs[] = {{WM_LBUTTONDBLCLK, WM_LBUTTONDOWN},
                                            {WM_RBUTTONDBLCLK, WM_RBUTTONDOWN},
