@@ -51,6 +51,14 @@ public:
     std::vector<std::pair<NWindow*, UINT>> routed;
 };
 
+// A window procedure that was the window's before the object took it over.
+std::vector<UINT> savedSeen;
+LRESULT CALLBACK savedProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    savedSeen.push_back(message);
+    if (message == WM_USER + 7) return 77;
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
 constexpr DWORD kViewerStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 const HICON applicationIcon = LoadIconA(nullptr, IDI_APPLICATION);
 
@@ -291,6 +299,48 @@ TEST_F(NWindowTest, DestroyingABoundObjectUnbindsBeforeDestroyWindow) {
     // Its WM_DESTROY and WM_NCDESTROY went to default processing only.
     EXPECT_LT(indexOf(calls, "DefWindowProcA", WM_DESTROY), calls.size());
     EXPECT_LT(indexOf(calls, "DefWindowProcA", WM_NCDESTROY), calls.size());
+}
+
+TEST_F(NWindowTest, TheDefaultWindowProcForwardsToTheSavedProcedure) {
+    Recorder w;
+    ASSERT_TRUE(create(w));
+    w.savedProc = savedProcedure;
+    savedSeen.clear();
+    EXPECT_EQ(SendMessageA(w.hwnd, WM_USER + 7, 0, 0), 77);
+    EXPECT_EQ(savedSeen, std::vector<UINT>{WM_USER + 7});
+    EXPECT_EQ(w.seen.back().message, static_cast<UINT>(WM_USER + 7)) << "through the object's WindowProc";
+
+    // CallSavedProc finds the object through the window's property.
+    EXPECT_EQ(NWindow::CallSavedProc(w.hwnd, WM_USER + 7, 0, 0), 77);
+    w.savedProc = nullptr;
+    savedSeen.clear();
+    EXPECT_EQ(NWindow::CallSavedProc(w.hwnd, WM_USER + 7, 0, 0), 0) << "no saved procedure";
+    EXPECT_TRUE(savedSeen.empty());
+    RemovePropA(w.hwnd, NWindow::kPropName);
+    w.savedProc = savedProcedure;
+    EXPECT_EQ(NWindow::CallSavedProc(w.hwnd, WM_USER + 7, 0, 0), 0) << "no object";
+    EXPECT_TRUE(savedSeen.empty());
+    SetPropA(w.hwnd, NWindow::kPropName, &w);
+}
+
+TEST_F(NWindowTest, DestroyingAnObjectReinstallsItsSavedProcedureFirst) {
+    auto w = std::make_unique<Recorder>();
+    ASSERT_TRUE(create(*w));
+    const HWND hwnd = w->hwnd;
+    w->savedProc = savedProcedure;
+    savedSeen.clear();
+    platform::test::startRecording();
+    w.reset();
+    const auto calls = platform::test::stopRecording();
+    const auto reinstalled = callsNamed(calls, "SetWindowLongPtrA");
+    ASSERT_EQ(reinstalled.size(), 1u);
+    EXPECT_EQ(reinstalled[0].hwnd, hwnd);
+    EXPECT_EQ(reinstalled[0].a, static_cast<std::uintptr_t>(GWLP_WNDPROC));
+    EXPECT_EQ(reinstalled[0].b, reinterpret_cast<std::uintptr_t>(&savedProcedure));
+    EXPECT_LT(indexOf(calls, "SetWindowLongPtrA"), indexOf(calls, "DestroyWindow"));
+    // So the destruction's messages went to that procedure, not to our class's.
+    EXPECT_EQ(savedSeen, (std::vector<UINT>{WM_DESTROY, WM_NCDESTROY}));
+    EXPECT_FALSE(IsWindow(hwnd));
 }
 
 TEST_F(NWindowTest, DestroyingAnUnboundObjectMakesNoPlatformCall) {
