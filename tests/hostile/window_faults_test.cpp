@@ -14,6 +14,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -60,7 +61,9 @@ TEST(WindowFaultTest, TheXServerGoingAwayWhileTheWindowIsShown) {
     server.kill();
     const e2e::Finished run = viewer.finish(20000);
     expectCleanEnd(run, statistics);
+    // One line says why the window went.
     EXPECT_NE(run.err.find("connection to the display was lost"), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
 }
 
 // A listening socket that plays an X server badly, on a display number of

@@ -200,22 +200,6 @@ TEST_F(MyWinTest, AfterTheUserClosedItDestructionDestroysNothingMore) {
     EXPECT_FALSE(IsWindow(hwnd));
 }
 
-TEST_F(MyWinTest, AfterAQuitMessageDestructionClosesTheWindow) {
-    load(testsupport::gradient(4, 4));
-    auto w = std::make_unique<ObservedWin>();
-    openQuietly(*w);
-    const HWND hwnd = w->hwnd;
-    platform::test::setIdleHook([] { PostQuitMessage(0); });
-    EXPECT_EQ(w->RunModalLoop(false), 0);
-    EXPECT_TRUE(IsWindow(hwnd));
-    platform::test::startRecording();
-    w.reset();
-    const auto calls = platform::test::stopRecording();
-    ASSERT_EQ(callsNamed(calls, "DestroyWindow").size(), 1u);
-    EXPECT_EQ(callsNamed(calls, "DestroyWindow")[0].hwnd, hwnd);
-    EXPECT_FALSE(IsWindow(hwnd));
-}
-
 TEST_F(MyWinTest, WhenNoWindowCanBeMadeOpenAndTheLoopDoNothing) {
     load(testsupport::gradient(4, 4));
     // An object that refuses its own creation stands for a platform that
