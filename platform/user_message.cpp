@@ -1,7 +1,7 @@
 // USER32 subset: the thread's message queue, the modal-loop calls, and input
-// from the display. One queue, for the program's
-// thread; PostMessageA and PostQuitMessage may also be called from other
-// threads, and wake a WaitMessage that is sleeping.
+// from the display. One queue, for the program's thread; PostMessageA and
+// PostQuitMessage may also be called from other threads, and wake a
+// WaitMessage that is sleeping.
 #include "user_internal.h"
 
 #include <sys/eventfd.h>

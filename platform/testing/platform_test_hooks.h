@@ -65,7 +65,8 @@ std::vector<UINT> menuCommands(HMENU menu);  // separators as 0
 std::vector<std::uint32_t> clientPixels(HWND hwnd);
 int liveWindows();
 
-// Destroys every window and empties the queue, for the next test.
+// Destroys every window, stops the recording and the idle hook, and empties
+// the queue, for the next test. Leaves the layer on an off-screen display.
 void reset();
 
 }  // namespace test
