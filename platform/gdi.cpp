@@ -3,6 +3,8 @@
 // other bitmap depths, no drawing into memory device contexts.
 #include "gdi_objects.h"
 
+#include "call_observer.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -36,6 +38,13 @@ bool untrack(GdiObject* object) {
     return liveObjects().erase(object) == 1;
 }
 
+bool destroyDC(HDC handle) {
+    DeviceContext* dc = dcFromHandle(handle);
+    if (!dc || !untrack(dc)) return false;
+    delete dc;
+    return true;
+}
+
 }  // namespace
 
 void Surface::resize(int newWidth, int newHeight) {
@@ -55,12 +64,7 @@ HDC createSurfaceDC(HWND window, Surface* surface) {
     return reinterpret_cast<HDC>(dc);
 }
 
-void deleteSurfaceDC(HDC handle) { DeleteDC(handle); }
-
-int liveGdiObjects() {
-    std::lock_guard<std::mutex> lock(gdiMutex);
-    return static_cast<int>(liveObjects().size());
-}
+void deleteSurfaceDC(HDC handle) { destroyDC(handle); }
 
 }  // namespace platform
 
@@ -71,6 +75,7 @@ using platform::DibSection;
 // buffer holds stride x |height| bytes; a zero side, or a buffer beyond what
 // signed 32-bit geometry can address, gives a null handle and null bits.
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset) {
+    platform::record("CreateDIBSection", nullptr, reinterpret_cast<std::uintptr_t>(info), usage);
     if (bits) *bits = nullptr;
     if (!info || usage != DIB_RGB_COLORS || section || offset) return nullptr;
     const BITMAPINFOHEADER& h = info->bmiHeader;
@@ -97,6 +102,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
 // CreateCompatibleDC: a memory device context holding no bitmap of its own;
 // SelectObject on it hands back null the first time.
 HDC CreateCompatibleDC(HDC) {
+    platform::record("CreateCompatibleDC", nullptr);
     auto* dc = new DeviceContext;
     platform::track(dc);
     return reinterpret_cast<HDC>(dc);
@@ -105,6 +111,8 @@ HDC CreateCompatibleDC(HDC) {
 // SelectObject: bitmaps into memory device contexts only. Selecting null
 // (the empty start-up state) is allowed and returns the previous selection.
 HGDIOBJ SelectObject(HDC handle, HGDIOBJ object) {
+    platform::record("SelectObject", nullptr, reinterpret_cast<std::uintptr_t>(handle),
+                     reinterpret_cast<std::uintptr_t>(object));
     DeviceContext* dc = platform::dcFromHandle(handle);
     if (!dc || dc->surface) return nullptr;
     if (object && !platform::dibFromHandle(object)) return nullptr;
@@ -114,13 +122,12 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ object) {
 }
 
 BOOL DeleteDC(HDC handle) {
-    DeviceContext* dc = platform::dcFromHandle(handle);
-    if (!dc || !platform::untrack(dc)) return FALSE;
-    delete dc;
-    return TRUE;
+    platform::record("DeleteDC", nullptr, reinterpret_cast<std::uintptr_t>(handle));
+    return platform::destroyDC(handle) ? TRUE : FALSE;
 }
 
 BOOL DeleteObject(HGDIOBJ handle) {
+    platform::record("DeleteObject", nullptr, reinterpret_cast<std::uintptr_t>(handle));
     DibSection* dib = platform::dibFromHandle(handle);
     if (!dib || !platform::untrack(dib)) return FALSE;
     delete dib;
@@ -132,6 +139,8 @@ BOOL DeleteObject(HGDIOBJ handle) {
 int StretchDIBits(HDC handle, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc,
                   int srcWidth, int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop) {
     DeviceContext* dc = platform::dcFromHandle(handle);
+    platform::record("StretchDIBits", dc ? dc->window : nullptr, reinterpret_cast<std::uintptr_t>(handle),
+                     static_cast<std::uintptr_t>(srcWidth), static_cast<std::uintptr_t>(srcHeight));
     if (!dc || !dc->surface || !bits || !info || usage != DIB_RGB_COLORS || rop != SRCCOPY) return 0;
     const BITMAPINFOHEADER& h = info->bmiHeader;
     if (h.biBitCount != 24 || h.biCompression != BI_RGB || h.biWidth <= 0 || h.biHeight == 0 ||

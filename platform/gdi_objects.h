@@ -49,7 +49,4 @@ DeviceContext* dcFromHandle(HDC handle);
 HDC createSurfaceDC(HWND window, Surface* surface);
 void deleteSurfaceDC(HDC dc);
 
-// How many GDI objects are alive; lets tests see that nothing leaks.
-int liveGdiObjects();
-
 }  // namespace platform

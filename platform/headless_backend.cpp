@@ -2,7 +2,7 @@
 // real display (closeAfterFirstPaint) nobody could ever close a window, so
 // the layer does what a user would: once a shown window has been painted
 // and the program waits for input, it asks the window to close (SC_CLOSE).
-#include "user_internal.h"
+#include "display_backend.h"
 
 #include <poll.h>
 
@@ -38,10 +38,6 @@ public:
     void pump() override {}
 
     void wait(int wakeFd) override {
-        if (auto& hook = testing::idleHook()) {
-            hook();
-            return;
-        }
         if (closeAfterFirstPaint_ && askToClose()) return;
         pollfd fd{wakeFd, POLLIN, 0};
         poll(&fd, 1, closeAfterFirstPaint_ ? -1 : 2000);

@@ -1,7 +1,7 @@
 // Window titles: the narrow interface takes code page 932 text; X wants
 // UTF-8 (_NET_WM_NAME) and COMPOUND_TEXT (WM_NAME), and the wide interface
 // converts through UTF-8.
-#include "user_internal.h"
+#include "title_text.h"
 
 #include <iconv.h>
 
@@ -50,15 +50,15 @@ struct KnownCharacter {
     std::uint32_t code;
     const char* utf8;
 };
-const KnownCharacter knownCharacters[] = {{0x8C, 0xB8, 0x6E1B, "\xE6\xB8\x9B"},
+const KnownCharacter kKnownCharacters[] = {{0x8C, 0xB8, 0x6E1B, "\xE6\xB8\x9B"},
                                           {0x90, 0x46, 0x8272, "\xE8\x89\xB2"},
                                           {0x83, 0x65, 0x30C6, "\xE3\x83\x86"},
                                           {0x83, 0x58, 0x30B9, "\xE3\x82\xB9"},
                                           {0x83, 0x67, 0x30C8, "\xE3\x83\x88"}};
 
-// When the C library has no CP932 converter: ASCII, half-width katakana and
-// the characters of the viewer's title; anything else becomes '?'.
-std::string fallbackUtf8(const std::string& text) {
+}  // namespace
+
+std::string cp932ToUtf8ByTable(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
@@ -69,7 +69,7 @@ std::string fallbackUtf8(const std::string& text) {
         } else if (leadByte(c) && i + 1 < text.size()) {
             const auto t = static_cast<unsigned char>(text[++i]);
             std::uint32_t code = '?';
-            for (const KnownCharacter& k : knownCharacters)
+            for (const KnownCharacter& k : kKnownCharacters)
                 if (k.lead == c && k.trail == t) code = k.code;
             appendUtf8(out, code);
         } else {
@@ -79,8 +79,7 @@ std::string fallbackUtf8(const std::string& text) {
     return out;
 }
 
-// Without a converter: ASCII and the title's characters; the rest is '?'.
-std::string fallbackCp932(const std::string& text) {
+std::string utf8ToCp932ByTable(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size();) {
         if (static_cast<unsigned char>(text[i]) < 0x80) {
@@ -88,7 +87,7 @@ std::string fallbackCp932(const std::string& text) {
             continue;
         }
         const KnownCharacter* found = nullptr;
-        for (const KnownCharacter& k : knownCharacters)
+        for (const KnownCharacter& k : kKnownCharacters)
             if (text.compare(i, 3, k.utf8) == 0) found = &k;
         if (found) {
             out += static_cast<char>(found->lead);
@@ -102,8 +101,6 @@ std::string fallbackCp932(const std::string& text) {
     }
     return out;
 }
-
-}  // namespace
 
 void appendUtf8(std::string& out, std::uint32_t code) {
     if (code < 0x80) {
@@ -125,12 +122,12 @@ void appendUtf8(std::string& out, std::uint32_t code) {
 
 std::string cp932ToUtf8(const std::string& text) {
     std::string out;
-    return convertText("UTF-8", "CP932", text, out) ? out : fallbackUtf8(text);
+    return convertText("UTF-8", "CP932", text, out) ? out : cp932ToUtf8ByTable(text);
 }
 
 std::string utf8ToCp932(const std::string& text) {
     std::string out;
-    return convertText("CP932", "UTF-8", text, out) ? out : fallbackCp932(text);
+    return convertText("CP932", "UTF-8", text, out) ? out : utf8ToCp932ByTable(text);
 }
 
 // COMPOUND_TEXT: ASCII stays in GL; JIS X 0208 (the double-byte part of

@@ -1,15 +1,13 @@
-// USER32 subset: the thread's message queue, the modal-loop calls, input
-// from the display, and the choice of display. One queue, for the program's
-// thread; PostMessageA and PostQuitMessage may also be called from other
-// threads, and wake a WaitMessage that is sleeping.
+// USER32 subset: the thread's message queue, the modal-loop calls, and input
+// from the display. One queue, for the program's thread; PostMessageA and
+// PostQuitMessage may also be called from other threads, and wake a
+// WaitMessage that is sleeping.
 #include "user_internal.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <mutex>
@@ -44,11 +42,6 @@ void drainWake() {
     }
 }
 
-std::unique_ptr<Backend>& currentBackend() {
-    static std::unique_ptr<Backend> instance;
-    return instance;
-}
-
 bool matches(const MSG& msg, HWND filter, UINT low, UINT high) {
     if (filter && msg.hwnd != filter) return false;
     if (low == 0 && high == 0) return true;
@@ -67,8 +60,8 @@ bool takeFrom(std::deque<MSG>& queue, MSG* out, HWND filter, UINT low, UINT high
 
 // The double-click of a CS_DBLCLKS class: the same button again on the same
 // window within the double-click time and rectangle.
-constexpr DWORD doubleClickTime = 500;
-constexpr int doubleClickHalfWidth = 2;
+constexpr DWORD kDoubleClickTime = 500;
+constexpr int kDoubleClickHalfWidth = 2;
 struct LastPress {
     HWND hwnd = nullptr;
     int button = 0;
@@ -78,34 +71,12 @@ struct LastPress {
 } lastPress;
 WPARAM buttonsHeld = 0;
 
-std::vector<RecordedCall>* recording = nullptr;
-
-}  // namespace
-
-Backend& backend() {
-    std::unique_ptr<Backend>& b = currentBackend();
-    if (b) return *b;
-    std::string why;
-    b = makeX11Backend(why);
-    if (!b) {
-        std::fprintf(stderr, "%s: no display available (%s); drawing off-screen and closing the window after its first paint\n",
-                     programName(), why.c_str());
-        b = makeHeadlessBackend(true);
-    }
-    return *b;
-}
-
-bool replaceBackend(std::unique_ptr<Backend> next) {
-    if (!liveWindowHandles().empty()) return false;
-    currentBackend() = std::move(next);
-    return true;
-}
-
 DWORD currentTime() {
     using namespace std::chrono;
     return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+// Posts an input message (mouse, system command) behind the posted ones.
 void postInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeMs) {
     {
         std::lock_guard<std::mutex> lock(queueMutex);
@@ -114,6 +85,8 @@ void postInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, DWORD time
     wake();
 }
 
+}  // namespace
+
 void deliverCloseRequest(HWND hwnd) {
     WindowRecord* w = findWindow(hwnd);
     if (!w || !w->enabled) return;
@@ -121,25 +94,25 @@ void deliverCloseRequest(HWND hwnd) {
 }
 
 void deliverButton(HWND hwnd, int button, bool press, int x, int y, DWORD timeMs) {
-    static const UINT down[] = {0, WM_LBUTTONDOWN, WM_MBUTTONDOWN, WM_RBUTTONDOWN};
-    static const UINT up[] = {0, WM_LBUTTONUP, WM_MBUTTONUP, WM_RBUTTONUP};
-    static const WPARAM mask[] = {0, MK_LBUTTON, MK_MBUTTON, MK_RBUTTON};
+    static const UINT kDown[] = {0, WM_LBUTTONDOWN, WM_MBUTTONDOWN, WM_RBUTTONDOWN};
+    static const UINT kUp[] = {0, WM_LBUTTONUP, WM_MBUTTONUP, WM_RBUTTONUP};
+    static const WPARAM kMask[] = {0, MK_LBUTTON, MK_MBUTTON, MK_RBUTTON};
     if (button < 1 || button > 3) return;
     WindowRecord* w = findWindow(hwnd);
     if (!w || !w->enabled) return;
-    if (press) buttonsHeld |= mask[button];
-    else buttonsHeld &= ~mask[button];
+    if (press) buttonsHeld |= kMask[button];
+    else buttonsHeld &= ~kMask[button];
     const LPARAM position = static_cast<LPARAM>((static_cast<std::uint32_t>(y & 0xFFFF) << 16) |
                                                 static_cast<std::uint32_t>(x & 0xFFFF));
     if (!press) {
-        postInput(hwnd, up[button], buttonsHeld, position, timeMs);
+        postInput(hwnd, kUp[button], buttonsHeld, position, timeMs);
         return;
     }
-    UINT message = down[button];
+    UINT message = kDown[button];
     const bool doubled = (w->classStyle & CS_DBLCLKS) && lastPress.hwnd == hwnd && lastPress.button == button &&
-                         timeMs - lastPress.time <= doubleClickTime &&
-                         std::abs(x - lastPress.x) <= doubleClickHalfWidth &&
-                         std::abs(y - lastPress.y) <= doubleClickHalfWidth;
+                         timeMs - lastPress.time <= kDoubleClickTime &&
+                         std::abs(x - lastPress.x) <= kDoubleClickHalfWidth &&
+                         std::abs(y - lastPress.y) <= kDoubleClickHalfWidth;
     if (doubled) {
         message += 2;  // WM_xBUTTONDOWN + 2 is WM_xBUTTONDBLCLK
         lastPress = LastPress{};
@@ -148,29 +121,6 @@ void deliverButton(HWND hwnd, int button, bool press, int x, int y, DWORD timeMs
     }
     postInput(hwnd, message, buttonsHeld, position, timeMs);
 }
-
-void record(const char* call, HWND hwnd, std::uintptr_t a, std::uintptr_t b, std::uintptr_t c) {
-    if (recording) recording->push_back(RecordedCall{call, hwnd, a, b, c});
-}
-
-void trace(const char* what, HWND hwnd, std::uintptr_t value) { record(what, hwnd, value); }
-
-const char* programName() {
-    return program_invocation_short_name ? program_invocation_short_name : "program";
-}
-
-namespace testing {
-void setRecording(std::vector<RecordedCall>* sink) { recording = sink; }
-void clearQueue() {
-    std::lock_guard<std::mutex> lock(queueMutex);
-    posted.clear();
-    input.clear();
-    quitPending = false;
-    quitCode = 0;
-    lastPress = LastPress{};
-    buttonsHeld = 0;
-}
-}  // namespace testing
 
 }  // namespace platform
 

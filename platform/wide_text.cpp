@@ -2,7 +2,9 @@
 // page 932, and the wide default procedure's WM_SETTEXT and WM_GETTEXT.
 // Windows here keep their title as narrow code page 932 text, so wide text
 // is converted back to it on the way in and out.
-#include "user_internal.h"
+#include "title_text.h"
+
+#include <windows.h>
 
 #include <algorithm>
 #include <cstdint>

@@ -3,7 +3,9 @@
 // it comes back as the input the layer posts: the close button as
 // WM_SYSCOMMAND SC_CLOSE, buttons as button messages, uncovering as an
 // invalid window. A lost connection destroys the windows that were on it.
-#include "user_internal.h"
+#include "call_observer.h"
+#include "display_backend.h"
+#include "title_text.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -48,11 +50,11 @@ int onProtocolError(Display*, XErrorEvent* error) {
 }
 
 // _MOTIF_WM_HINTS, as window managers read it.
-constexpr long mwmHintsFunctions = 1, mwmHintsDecorations = 2;
-constexpr long mwmFuncResize = 2, mwmFuncMove = 4, mwmFuncMinimize = 8, mwmFuncMaximize = 16, mwmFuncClose = 32;
-constexpr long mwmDecorBorder = 2, mwmDecorResizeH = 4, mwmDecorTitle = 8, mwmDecorMenu = 16,
-               mwmDecorMinimize = 32, mwmDecorMaximize = 64;
-constexpr int largestSide = 32767;
+constexpr long kMwmHintsFunctions = 1, kMwmHintsDecorations = 2;
+constexpr long kMwmFuncResize = 2, kMwmFuncMove = 4, kMwmFuncMinimize = 8, kMwmFuncMaximize = 16, kMwmFuncClose = 32;
+constexpr long kMwmDecorBorder = 2, kMwmDecorResizeH = 4, kMwmDecorTitle = 8, kMwmDecorMenu = 16,
+               kMwmDecorMinimize = 32, kMwmDecorMaximize = 64;
+constexpr int kLargestSide = 32767;
 
 class X11Backend final : public Backend {
 public:
@@ -88,8 +90,8 @@ public:
 
     bool createWindow(WindowRecord& window) override {
         if (connectionLost) return false;
-        const int width = std::clamp(window.clientWidth, 1, largestSide);
-        const int height = std::clamp(window.clientHeight, 1, largestSide);
+        const int width = std::clamp(window.clientWidth, 1, kLargestSide);
+        const int height = std::clamp(window.clientHeight, 1, kLargestSide);
         XSetWindowAttributes attributes{};
         attributes.background_pixmap = None;  // no class brush: nothing is erased
         attributes.bit_gravity = NorthWestGravity;
@@ -138,12 +140,12 @@ public:
         XChangeProperty(dpy_, xw, netWmPid_, XA_CARDINAL, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(&pid), 1);
 
-        long motif[5] = {mwmHintsFunctions | mwmHintsDecorations, mwmFuncMove | mwmFuncClose, mwmDecorBorder, 0, 0};
-        if (window.style & WS_MINIMIZEBOX) motif[1] |= mwmFuncMinimize, motif[2] |= mwmDecorMinimize;
-        if (window.style & WS_MAXIMIZEBOX) motif[1] |= mwmFuncMaximize, motif[2] |= mwmDecorMaximize;
-        if (window.style & WS_THICKFRAME) motif[1] |= mwmFuncResize, motif[2] |= mwmDecorResizeH;
-        if ((window.style & WS_CAPTION) == WS_CAPTION) motif[2] |= mwmDecorTitle;
-        if (window.style & WS_SYSMENU) motif[2] |= mwmDecorMenu;
+        long motif[5] = {kMwmHintsFunctions | kMwmHintsDecorations, kMwmFuncMove | kMwmFuncClose, kMwmDecorBorder, 0, 0};
+        if (window.style & WS_MINIMIZEBOX) motif[1] |= kMwmFuncMinimize, motif[2] |= kMwmDecorMinimize;
+        if (window.style & WS_MAXIMIZEBOX) motif[1] |= kMwmFuncMaximize, motif[2] |= kMwmDecorMaximize;
+        if (window.style & WS_THICKFRAME) motif[1] |= kMwmFuncResize, motif[2] |= kMwmDecorResizeH;
+        if ((window.style & WS_CAPTION) == WS_CAPTION) motif[2] |= kMwmDecorTitle;
+        if (window.style & WS_SYSMENU) motif[2] |= kMwmDecorMenu;
         XChangeProperty(dpy_, xw, motifHints_, motifHints_, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(motif), 5);
 
@@ -346,11 +348,11 @@ std::unique_ptr<Backend> makeX11Backend(std::string& why) {
     // before its first window. It runs on a thread of its own, and a display
     // that has not answered in time is treated as one that cannot be opened
     // (the thread, blocked in Xlib, is abandoned; the process ends it).
-    constexpr std::chrono::seconds openLimit{10};
+    constexpr std::chrono::seconds kOpenLimit{10};
     auto opening = std::make_shared<std::promise<Display*>>();
     std::future<Display*> opened = opening->get_future();
     std::thread([opening, target = std::string(name)] { opening->set_value(XOpenDisplay(target.c_str())); }).detach();
-    Display* display = opened.wait_for(openLimit) == std::future_status::ready ? opened.get() : nullptr;
+    Display* display = opened.wait_for(kOpenLimit) == std::future_status::ready ? opened.get() : nullptr;
     if (!display) {
         why = std::string("cannot open display ") + name;
         return nullptr;

@@ -7,7 +7,7 @@
 
 namespace {
 // "減色テスト" (colour-reduction test) in code page 932, for the narrow creation call.
-const char viewerTitle[] = "\x8C\xB8\x90\x46\x83\x65\x83\x58\x83\x67";
+const char kViewerTitle[] = "\x8C\xB8\x90\x46\x83\x65\x83\x58\x83\x67";
 constexpr UINT kShiftJis = 932;
 
 // The narrow title reads as intended only where the narrow code page is 932.
@@ -15,8 +15,8 @@ constexpr UINT kShiftJis = 932;
 // 932, through the wide default procedure: SetWindowTextW would not do, as
 // the system narrows the text again for a window with a narrow procedure.
 void storeWideTitle(HWND hwnd) {
-    WCHAR wide[sizeof viewerTitle];
-    if (MultiByteToWideChar(kShiftJis, 0, viewerTitle, -1, wide, static_cast<int>(sizeof viewerTitle)) > 0)
+    WCHAR wide[sizeof kViewerTitle];
+    if (MultiByteToWideChar(kShiftJis, 0, kViewerTitle, -1, wide, static_cast<int>(sizeof kViewerTitle)) > 0)
         DefWindowProcW(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide));
 }
 }  // namespace
@@ -28,10 +28,10 @@ MyWin::~MyWin() = default;
 void MyWin::open(dib24* shown) {
     image = shown;
     RECT rect{0, 0, image->width, image->height};
-    AdjustWindowRectEx(&rect, viewerStyle, FALSE, 0);
+    AdjustWindowRectEx(&rect, kViewerStyle, FALSE, 0);
     // The reduction runs inside this call, at WM_CREATE, before the window is
     // first shown. When no window was made, the calls below do nothing.
-    Create(0, viewerTitle, viewerStyle, CW_USEDEFAULT, CW_USEDEFAULT, rect.right - rect.left,
+    Create(0, kViewerTitle, kViewerStyle, CW_USEDEFAULT, CW_USEDEFAULT, rect.right - rect.left,
            rect.bottom - rect.top, nullptr, nullptr, nullptr);
     if (hwnd) storeWideTitle(hwnd);
     ShowWindow(hwnd, SW_SHOW);

@@ -21,7 +21,7 @@ public:
     void process();
 
     // Title bar, system menu and minimise box; no sizing border, no maximise box.
-    static constexpr DWORD viewerStyle = 0x00CA0000;
+    static constexpr DWORD kViewerStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
     dib24* image;
 };

@@ -16,7 +16,7 @@ NWindow::~NWindow() {
         if (owner) EnableWindow(owner, TRUE);
         modalResult = 0;
     }
-    RemovePropA(hwnd, propName);
+    RemovePropA(hwnd, kPropName);
     if (savedProc) SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(savedProc));
     const HWND bound = hwnd;
     hwnd = nullptr;
@@ -41,7 +41,7 @@ LRESULT NWindow::HandlerProc(NWindow* window, UINT message, WPARAM wParam, LPARA
 }
 
 void NWindow::RegisterWindowClass(LPCSTR name, HINSTANCE instance) {
-    if (!name) name = className;
+    if (!name) name = kClassName;
     if (!instanceHandle) instanceHandle = instance ? instance : GetModuleHandleA(nullptr);
 
     WNDCLASSA existing{};
@@ -67,7 +67,7 @@ bool NWindow::Create(DWORD exStyle, LPCSTR title, DWORD style, int x, int y, int
     // Set before the window exists, so that the creation messages follow it too.
     handler = handlerObject;
     // Binding happens inside this call, at WM_NCCREATE; its result is not needed.
-    CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent, menu, instanceHandle, this);
+    CreateWindowExA(exStyle, kClassName, title, style, x, y, width, height, parent, menu, instanceHandle, this);
     return hwnd != nullptr;
 }
 
@@ -103,14 +103,16 @@ std::int32_t NWindow::RunModalLoop(bool useDialogMessages) {
 }
 
 LRESULT CALLBACK NWindow::StaticWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* object = static_cast<NWindow*>(GetPropA(hwnd, propName));
+    auto* object = static_cast<NWindow*>(GetPropA(hwnd, kPropName));
 
     if (message == WM_NCCREATE) {
-        // Windows of this class are made only by Create, which always passes its object.
+        // Create always passes its object. A window of this class made any
+        // other way has nothing to bind to, and is refused.
         const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        if (!create || !create->lpCreateParams) return FALSE;
         object = static_cast<NWindow*>(create->lpCreateParams);
         object->hwnd = hwnd;
-        SetPropA(hwnd, propName, object);
+        SetPropA(hwnd, kPropName, object);
 
         const DWORD exStyle = create->dwExStyle;
         const DWORD style = static_cast<DWORD>(create->style);
@@ -124,7 +126,7 @@ LRESULT CALLBACK NWindow::StaticWindowProc(HWND hwnd, UINT message, WPARAM wPara
             }
         }
         if (!toolLike) {
-            HICON icon = LoadIconA(GetModuleHandleA(nullptr), iconName);
+            HICON icon = LoadIconA(GetModuleHandleA(nullptr), kIconName);
             if (!icon) icon = LoadIconA(nullptr, IDI_APPLICATION);
             SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
             SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
@@ -159,7 +161,7 @@ LRESULT CALLBACK NWindow::StaticWindowProc(HWND hwnd, UINT message, WPARAM wPara
 
     if (message == WM_NCDESTROY) {
         object->hwnd = nullptr;
-        RemovePropA(hwnd, propName);
+        RemovePropA(hwnd, kPropName);
         if (object->autoDelete) {
             object->autoDelete = false;
             delete object;
@@ -169,7 +171,7 @@ LRESULT CALLBACK NWindow::StaticWindowProc(HWND hwnd, UINT message, WPARAM wPara
 }
 
 LRESULT CALLBACK NWindow::CallSavedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    const auto* object = static_cast<const NWindow*>(GetPropA(hwnd, propName));
+    const auto* object = static_cast<const NWindow*>(GetPropA(hwnd, kPropName));
     if (object && object->savedProc) return CallWindowProcA(object->savedProc, hwnd, message, wParam, lParam);
     return 0;
 }

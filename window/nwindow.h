@@ -5,7 +5,9 @@
 // property "NWindow Prop Name", set when WM_NCCREATE arrives, and hands it
 // every message. A derived class handles messages by overriding WindowProc;
 // another object can take a window's messages over as its `handler`.
-// Destroying a bound object destroys its native window.
+// Destroying a bound object destroys its native window. A window of the
+// class created without an object (a null creation parameter) is refused at
+// WM_NCCREATE, so its creation fails.
 //
 // Only the real Win32 API is used here, so the same source builds against the
 // Windows headers and against our own subset of them.
@@ -48,9 +50,9 @@ public:
     // Forwards to the saved procedure of the window's object, 0 when none.
     static LRESULT CALLBACK CallSavedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-    static constexpr const char* className = "NWindow Class Name";
-    static constexpr const char* propName = "NWindow Prop Name";
-    static constexpr const char* iconName = "IDR_MAINFRAME";
+    static constexpr const char* kClassName = "NWindow Class Name";
+    static constexpr const char* kPropName = "NWindow Prop Name";
+    static constexpr const char* kIconName = "IDR_MAINFRAME";
     static HINSTANCE instanceHandle;
 
     bool autoDelete;

@@ -109,26 +109,4 @@ TEST_F(ViewerOnX, AFileThatCannotBeLoadedMakesNoWindow) {
     EXPECT_EQ(tool({"find", e2e::viewerTitle}).exitCode, 1);
 }
 
-TEST_F(ViewerOnX, NoArgumentPrintsNothing) {
-    const Finished r = e2e::run({e2e::reduceview}, env);
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "");
-}
-
-TEST_F(ViewerOnX, ALostDisplayEndsTheProgramCleanly) {
-    const std::string input = write("in.bmp", testsupport::bmp24(testsupport::testCard(50, 40, 8)));
-    const Finished batch = e2e::run({e2e::reducebmp, input, dir.path("reduced.bmp")}, {{"DISPLAY", std::nullopt}});
-    e2e::Child viewer({e2e::reduceview, input}, env);
-    ASSERT_EQ(tool({"find", e2e::viewerTitle, "10000"}).exitCode, 0);
-    server->kill();
-    const Finished r = viewer.finish(10000);
-    EXPECT_EQ(r.signal, 0) << "no crash, no hang";
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, batch.out);
-    EXPECT_NE(r.err.find("connection to the display was lost"), std::string::npos) << r.err;
-    // The next test gets a server of its own.
-    server = std::make_unique<e2e::XServer>();
-}
-
 }  // namespace

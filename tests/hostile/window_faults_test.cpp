@@ -1,6 +1,7 @@
 // Faults around the viewer's window, each ending the program by itself with
-// the reduction's statistics already printed, no crash, no hang, and nothing
-// left running: the X server going away while the window is shown, displays
+// the reduction's statistics already printed, no crash and no hang (a
+// program still running when its time is up is killed, and fails the
+// test): the X server going away while the window is shown, displays
 // that cannot be opened (no server, a malformed name, a server that hangs up
 // or answers nonsense), and a quit message posted while the viewer waits.
 #include "bmp_builder.h"
@@ -9,11 +10,11 @@
 #include "program_runner.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -47,10 +48,6 @@ void expectCleanEnd(const e2e::Finished& run, const std::string& statistics) {
     EXPECT_EQ(run.out, statistics);
 }
 
-// True when no process of ours is still running the given program: the
-// viewer starts no helper, and once reaped it must be gone.
-bool nothingLeftRunning(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
-
 TEST(WindowFaultTest, TheXServerGoingAwayWhileTheWindowIsShown) {
     TempDir dir;
     const std::string input = writeInput(dir);
@@ -64,8 +61,9 @@ TEST(WindowFaultTest, TheXServerGoingAwayWhileTheWindowIsShown) {
     server.kill();
     const e2e::Finished run = viewer.finish(20000);
     expectCleanEnd(run, statistics);
+    // One line says why the window went.
     EXPECT_NE(run.err.find("connection to the display was lost"), std::string::npos) << run.err;
-    EXPECT_TRUE(nothingLeftRunning(viewer.pid()));
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
 }
 
 // A listening socket that plays an X server badly, on a display number of
@@ -160,7 +158,6 @@ TEST(WindowFaultTest, DisplaysThatCannotBeOpenedEndTheViewerCleanly) {
         const e2e::Finished run = viewer.finish(60000);
         expectCleanEnd(run, statistics);
         EXPECT_NE(run.err.find(c.notice), std::string::npos) << run.err;
-        EXPECT_TRUE(nothingLeftRunning(viewer.pid()));
     }
 }
 

@@ -4,7 +4,7 @@
 // its WM_PAINT, double-click timing, the frame arithmetic, painting onto a
 // window, and closing by itself where there is no display.
 #include "platform_test_hooks.h"
-#include "user_internal.h"
+#include "title_text.h"
 
 #include <gtest/gtest.h>
 
@@ -21,16 +21,16 @@ struct Seen {
 
 std::vector<Seen> seen;
 std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)> reaction;  // may answer a message itself
+constexpr LRESULT kPassOn = 0x7E57;                          // what a reaction answers to leave a message alone
 
 LRESULT CALLBACK recordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     seen.push_back(Seen{hwnd, message, wParam});
     if (reaction) {
         const LRESULT r = reaction(hwnd, message, wParam, lParam);
-        if (r != 0x7E57) return r;
+        if (r != kPassOn) return r;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
-constexpr LRESULT passOn = 0x7E57;
 
 std::vector<UINT> messagesSeen() {
     std::vector<UINT> out;
@@ -107,7 +107,7 @@ TEST_F(User32Test, CreationRefusedAtNcCreateOrCreateDestroysTheWindow) {
     };
     for (const Case& c : cases) {
         seen.clear();
-        reaction = [&](HWND, UINT m, WPARAM, LPARAM) { return m == c.refuseAt ? c.answer : passOn; };
+        reaction = [&](HWND, UINT m, WPARAM, LPARAM) { return m == c.refuseAt ? c.answer : kPassOn; };
         EXPECT_EQ(make(), nullptr);
         EXPECT_EQ(messagesSeen(), c.expected);
         EXPECT_EQ(platform::test::liveWindows(), 0);
@@ -118,7 +118,7 @@ TEST_F(User32Test, CreateStructCarriesParamsAndStyles) {
     CREATESTRUCTA copy{};
     reaction = [&](HWND, UINT m, WPARAM, LPARAM l) {
         if (m == WM_NCCREATE) copy = *reinterpret_cast<const CREATESTRUCTA*>(l);
-        return passOn;
+        return kPassOn;
     };
     int object = 0;
     const HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, "recording", "t", WS_POPUP | WS_BORDER, 1, 2, 30, 40,
@@ -152,7 +152,7 @@ TEST_F(User32Test, SendMessageIsReentrant) {
     reaction = [](HWND h, UINT m, WPARAM w, LPARAM) -> LRESULT {
         if (m == WM_USER && w < 3) return 10 + SendMessageA(h, WM_USER, w + 1, 0);
         if (m == WM_USER) return 100;
-        return passOn;
+        return kPassOn;
     };
     seen.clear();
     EXPECT_EQ(SendMessageA(hwnd, WM_USER, 0, 0), 130);
@@ -165,7 +165,7 @@ TEST_F(User32Test, RunawayRecursionIsCutOff) {
     const HWND hwnd = make();
     reaction = [](HWND h, UINT m, WPARAM, LPARAM) -> LRESULT {
         if (m == WM_USER) return SendMessageA(h, WM_USER, 0, 0) + 1;
-        return passOn;
+        return kPassOn;
     };
     const LRESULT depth = SendMessageA(hwnd, WM_USER, 0, 0);
     EXPECT_GT(depth, 100);
@@ -226,6 +226,92 @@ TEST_F(User32Test, DefaultProcessingClosesKeepsIconsAndValidates) {
     SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(messagesSeen(), (std::vector<UINT>{WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY, WM_NCDESTROY}));
     EXPECT_FALSE(IsWindow(hwnd));
+}
+
+LRESULT CALLBACK replacementProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_USER) return 99;
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+TEST_F(User32Test, OnlyTheWindowProcedureCanBeReplaced) {
+    const HWND hwnd = make();
+    EXPECT_EQ(SetWindowLongA(hwnd, GWL_WNDPROC, 1), 0) << "a procedure does not fit in 32 bits";
+    EXPECT_EQ(SetWindowLongPtrA(hwnd, GWLP_WNDPROC, 0), 0) << "no null procedure";
+    EXPECT_EQ(SetWindowLongPtrA(hwnd, -21 /* GWLP_USERDATA */, 5), 0);
+    EXPECT_EQ(SendMessageA(hwnd, WM_USER, 0, 0), 0) << "still the recording procedure";
+    EXPECT_EQ(SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&replacementProc)),
+              reinterpret_cast<LONG_PTR>(&recordingProc));
+    seen.clear();
+    EXPECT_EQ(SendMessageA(hwnd, WM_USER, 0, 0), 99);
+    EXPECT_TRUE(seen.empty());
+}
+
+TEST_F(User32Test, HidingAWindowSendsShowWindowAndDropsWhatNeededPainting) {
+    const HWND hwnd = make();
+    seen.clear();
+    EXPECT_FALSE(ShowWindow(hwnd, SW_HIDE)) << "was hidden";
+    EXPECT_TRUE(seen.empty()) << "nothing to do";
+
+    ShowWindow(hwnd, SW_MINIMIZE);
+    ASSERT_TRUE(platform::test::windowState(hwnd).minimized);
+    ShowWindow(hwnd, SW_RESTORE);
+    ASSERT_TRUE(platform::test::windowState(hwnd).invalid);
+    seen.clear();
+    EXPECT_TRUE(ShowWindow(hwnd, SW_HIDE)) << "was visible";
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].message, static_cast<UINT>(WM_SHOWWINDOW));
+    EXPECT_EQ(seen[0].wParam, static_cast<WPARAM>(FALSE));
+    const auto state = platform::test::windowState(hwnd);
+    EXPECT_FALSE(state.visible);
+    EXPECT_FALSE(state.minimized);
+    EXPECT_FALSE(state.invalid);
+    EXPECT_EQ(state.style & WS_VISIBLE, 0u);
+    MSG msg{};
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) << "no WM_PAINT for a hidden window";
+
+    // Shown again, it is painted in full.
+    ShowWindow(hwnd, SW_SHOW);
+    PAINTSTRUCT paint;
+    BeginPaint(hwnd, &paint);
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(paint.rcPaint.right, client.right);
+    EXPECT_EQ(paint.rcPaint.bottom, client.bottom);
+    EndPaint(hwnd, &paint);
+}
+
+TEST_F(User32Test, WhatNeedsPaintingIsTheSmallestRectangleAroundAllThatWasInvalidated) {
+    struct Case {
+        const char* what;
+        std::vector<RECT> invalidated;
+        RECT painted;  // empty: nothing to paint
+    };
+    const Case cases[] = {
+        {"one rectangle", {{2, 3, 5, 7}}, {2, 3, 5, 7}},
+        {"two apart", {{2, 3, 5, 7}, {10, 1, 12, 4}}, {2, 1, 12, 7}},
+        {"one inside the other", {{1, 1, 20, 20}, {5, 5, 6, 6}}, {1, 1, 20, 20}},
+        {"clipped to the client area", {{-5, -5, 3, 3}, {35, 25, 50, 50}}, {0, 0, 40, 30}},
+        {"empty and outside ones add nothing", {{4, 4, 4, 9}, {50, 50, 60, 60}, {1, 2, 3, 4}}, {1, 2, 3, 4}},
+        {"nothing but empty ones", {{7, 7, 7, 7}, {9, 1, 8, 2}}, {0, 0, 0, 0}},
+    };
+    const HWND hwnd = make(WS_POPUP, "recording", 40, 30);
+    ShowWindow(hwnd, SW_SHOW);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PAINTSTRUCT paint;
+        BeginPaint(hwnd, &paint);  // all valid to begin with
+        EndPaint(hwnd, &paint);
+        for (const RECT& r : c.invalidated) InvalidateRect(hwnd, &r, FALSE);
+        const bool anything = c.painted.right > c.painted.left;
+        MSG msg{};
+        EXPECT_EQ(PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE) != FALSE, anything);
+        BeginPaint(hwnd, &paint);
+        EXPECT_EQ(paint.rcPaint.left, c.painted.left);
+        EXPECT_EQ(paint.rcPaint.top, c.painted.top);
+        EXPECT_EQ(paint.rcPaint.right, c.painted.right);
+        EXPECT_EQ(paint.rcPaint.bottom, c.painted.bottom);
+        EndPaint(hwnd, &paint);
+    }
 }
 
 TEST_F(User32Test, TheQueueGivesPostedThenQuitThenInputThenPaint) {
@@ -402,6 +488,35 @@ TEST(TitleText, CodePage932BecomesUtf8AndCompoundText) {
         EXPECT_EQ(platform::cp932ToUtf8(c.cp932), c.utf8) << c.what;
         EXPECT_EQ(platform::cp932ToCompoundText(c.cp932), c.compound) << c.what;
     }
+}
+
+// The tables behind the title's conversions when the C library has no
+// code page 932 converter: what they know comes out as the converter gives
+// it, and the rest as '?'.
+TEST(TitleText, TheTablesForALibraryWithoutCodePage932) {
+    const std::string titleCp932 = "\x8C\xB8\x90\x46\x83\x65\x83\x58\x83\x67";
+    const std::string titleUtf8 = "\xE6\xB8\x9B\xE8\x89\xB2\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";
+    struct Case {
+        const char* what;
+        std::string cp932, utf8;
+    };
+    const Case toUtf8[] = {
+        {"the viewer's title", titleCp932, titleUtf8},
+        {"ASCII around it", "[" + titleCp932 + "] 1", "[" + titleUtf8 + "] 1"},
+        {"half-width katakana", "\xA1\xB1\xDF", "\xEF\xBD\xA1\xEF\xBD\xB1\xEF\xBE\x9F"},
+        {"a kanji it does not know", "\x88\x9F" "A", "?A"},
+        {"a lead byte at the end", "A\x8C", "A?"},
+        {"a byte that starts nothing", "\x80\xFD" "B", "??B"},
+    };
+    for (const Case& c : toUtf8) EXPECT_EQ(platform::cp932ToUtf8ByTable(c.cp932), c.utf8) << c.what;
+    const Case toCp932[] = {
+        {"the viewer's title", titleCp932, titleUtf8},
+        {"ASCII around it", "[" + titleCp932 + "] 1", "[" + titleUtf8 + "] 1"},
+        {"a kanji it does not know", "?A", "\xE4\xBA\x9C" "A"},
+        {"a character cut short", "?A", "\xE6\xB8" "A"},
+        {"a four-byte character", "?", "\xF0\x9F\x98\x80"},
+    };
+    for (const Case& c : toCp932) EXPECT_EQ(platform::utf8ToCp932ByTable(c.utf8), c.cp932) << c.what;
 }
 
 }  // namespace

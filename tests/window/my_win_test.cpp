@@ -13,7 +13,6 @@
 
 namespace {
 
-using platform::RecordedCall;
 using windowtest::callsNamed;
 using windowtest::indexOf;
 
@@ -103,29 +102,58 @@ TEST_F(MyWinTest, CannotBeSizedOrMaximisedAndHasTheApplicationIcon) {
     EXPECT_EQ(state.smallIcon, state.bigIcon);
 }
 
+// Covers the client area with one colour, as a window laid over it would,
+// so that what the next paint draws shows in the pixels.
+constexpr std::uint32_t kCoverColour = 0xFF00FF;
+void coverOver(HWND hwnd) {
+    const std::uint8_t magenta[4] = {0xFF, 0x00, 0xFF, 0};
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = 1;
+    info.bmiHeader.biHeight = 1;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    PAINTSTRUCT paint;
+    const HDC dc = BeginPaint(hwnd, &paint);
+    StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, 1, 1, magenta, &info, DIB_RGB_COLORS, SRCCOPY);
+    EndPaint(hwnd, &paint);
+}
+
 TEST_F(MyWinTest, EveryPaintDrawsTheWholeImage) {
-    load(testsupport::fewColours(16, 12, 5, 3));
+    const testsupport::Picture picture = testsupport::fewColours(16, 12, 5, 3);
+    load(picture);
+    std::string lines;
+    std::vector<std::uint32_t> reduced;
+    expectReductionOf(picture, lines, reduced);
+    ASSERT_EQ(std::count(reduced.begin(), reduced.end(), kCoverColour), 0);
     ObservedWin w;
     openQuietly(w);
-    const auto painted = platform::test::clientPixels(w.hwnd);
-    // Minimised by the user, restored, then uncovered: each restore and
-    // uncovering is painted again, in full.
+    ASSERT_EQ(platform::test::clientPixels(w.hwnd), reduced);
+
+    // Covered over each time before it needs painting again: restored after
+    // the user minimised it, a corner uncovered, the whole window uncovered.
+    const RECT corner{0, 0, 2, 2};
+    std::vector<std::vector<std::uint32_t>> shown;  // after each of those paints
     int step = 0;
     platform::test::setIdleHook([&] {
+        if (step >= 2) shown.push_back(platform::test::clientPixels(w.hwnd));
         switch (step++) {
         case 0: SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0); break;
-        case 1: platform::test::injectMinimizedByUser(w.hwnd, false); break;
-        case 2: platform::test::injectExpose(w.hwnd); break;
+        case 1: coverOver(w.hwnd); platform::test::injectMinimizedByUser(w.hwnd, false); break;
+        case 2: coverOver(w.hwnd); InvalidateRect(w.hwnd, &corner, FALSE); break;
+        case 3: coverOver(w.hwnd); platform::test::injectExpose(w.hwnd); break;
         default: platform::test::injectCloseRequest(w.hwnd); break;
         }
     });
     w.messages.clear();
-    platform::test::startRecording();
     w.RunModalLoop(false);
-    const auto calls = platform::test::stopRecording();
-    EXPECT_EQ(std::count(w.messages.begin(), w.messages.end(), static_cast<UINT>(WM_PAINT)), 2);
-    for (const RecordedCall& c : callsNamed(calls, "BeginPaint")) EXPECT_NE(c.hwnd, nullptr);
-    EXPECT_EQ(painted.size(), 16u * 12u);
+    EXPECT_EQ(std::count(w.messages.begin(), w.messages.end(), static_cast<UINT>(WM_PAINT)), 3);
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[0], reduced) << "restored";
+    EXPECT_EQ(shown[1], reduced) << "a corner uncovered";
+    EXPECT_EQ(shown[2], reduced) << "uncovered";
 }
 
 TEST_F(MyWinTest, ADoubleClickArrivesAsButtonDownThenDoubleClick) {
@@ -169,22 +197,6 @@ TEST_F(MyWinTest, AfterTheUserClosedItDestructionDestroysNothingMore) {
     const auto calls = platform::test::stopRecording();
     EXPECT_EQ(callsNamed(calls, "DestroyWindow").size(), 1u) << "only default processing of WM_CLOSE destroyed it";
     EXPECT_LT(indexOf(calls, "DestroyWindow"), calls.size());
-    EXPECT_FALSE(IsWindow(hwnd));
-}
-
-TEST_F(MyWinTest, AfterAQuitMessageDestructionClosesTheWindow) {
-    load(testsupport::gradient(4, 4));
-    auto w = std::make_unique<ObservedWin>();
-    openQuietly(*w);
-    const HWND hwnd = w->hwnd;
-    platform::test::setIdleHook([] { PostQuitMessage(0); });
-    EXPECT_EQ(w->RunModalLoop(false), 0);
-    EXPECT_TRUE(IsWindow(hwnd));
-    platform::test::startRecording();
-    w.reset();
-    const auto calls = platform::test::stopRecording();
-    ASSERT_EQ(callsNamed(calls, "DestroyWindow").size(), 1u);
-    EXPECT_EQ(callsNamed(calls, "DestroyWindow")[0].hwnd, hwnd);
     EXPECT_FALSE(IsWindow(hwnd));
 }
 

@@ -51,12 +51,20 @@ public:
     std::vector<std::pair<NWindow*, UINT>> routed;
 };
 
-constexpr DWORD viewerStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// A window procedure that was the window's before the object took it over.
+std::vector<UINT> savedSeen;
+LRESULT CALLBACK savedProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    savedSeen.push_back(message);
+    if (message == WM_USER + 7) return 77;
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+constexpr DWORD kViewerStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 const HICON applicationIcon = LoadIconA(nullptr, IDI_APPLICATION);
 
 class NWindowTest : public windowtest::OffscreenTest {
 protected:
-    bool create(NWindow& w, DWORD exStyle = 0, DWORD style = viewerStyle, HWND parent = nullptr,
+    bool create(NWindow& w, DWORD exStyle = 0, DWORD style = kViewerStyle, HWND parent = nullptr,
                 NWindow* handler = nullptr) {
         return w.Create(exStyle, "test", style, CW_USEDEFAULT, CW_USEDEFAULT, 200, 100, parent, nullptr, handler);
     }
@@ -100,11 +108,11 @@ TEST_F(NWindowTest, SystemMenuAndIconsFollowStyleAndExStyle) {
         bool icons;
     };
     const Case cases[] = {
-        {"fixed frame", viewerStyle, 0, noSizing, true},
-        {"fixed tool window", viewerStyle, WS_EX_TOOLWINDOW, noSizingNoMinimize, false},
-        {"fixed modal frame", viewerStyle, WS_EX_DLGMODALFRAME, noSizingNoMinimize, false},
-        {"sizing border", viewerStyle | WS_THICKFRAME, 0, full, true},
-        {"sizing tool window", viewerStyle | WS_THICKFRAME, WS_EX_TOOLWINDOW, full, false},
+        {"fixed frame", kViewerStyle, 0, noSizing, true},
+        {"fixed tool window", kViewerStyle, WS_EX_TOOLWINDOW, noSizingNoMinimize, false},
+        {"fixed modal frame", kViewerStyle, WS_EX_DLGMODALFRAME, noSizingNoMinimize, false},
+        {"sizing border", kViewerStyle | WS_THICKFRAME, 0, full, true},
+        {"sizing tool window", kViewerStyle | WS_THICKFRAME, WS_EX_TOOLWINDOW, full, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -179,6 +187,33 @@ TEST_F(NWindowTest, MessagesOfWindowsWithoutObjectGoToDefaultProcessingUntouched
     EXPECT_EQ(calls[1].a, static_cast<std::uintptr_t>(WM_LBUTTONDBLCLK));
 }
 
+TEST_F(NWindowTest, AWindowOfTheClassWithoutAnObjectIsRefusedAtNcCreate) {
+    NWindow::RegisterWindowClass(nullptr, nullptr);
+    platform::test::startRecording();
+    const HWND made = CreateWindowExA(0, NWindow::kClassName, "no object", kViewerStyle, CW_USEDEFAULT,
+                                      CW_USEDEFAULT, 200, 100, nullptr, nullptr, NWindow::instanceHandle, nullptr);
+    auto calls = platform::test::stopRecording();
+    EXPECT_EQ(made, nullptr);
+    EXPECT_EQ(platform::test::liveWindows(), 0);
+    EXPECT_TRUE(callsNamed(calls, "SetPropA").empty()) << "nothing was bound";
+    EXPECT_TRUE(callsNamed(calls, "RemoveMenu").empty()) << "nor dressed";
+
+    // WM_NCCREATE with no creation data at all, sent by hand.
+    WNDCLASSEXA plain{};
+    plain.cbSize = sizeof plain;
+    plain.lpfnWndProc = DefWindowProcA;
+    plain.lpszClassName = "plain test class for NCCREATE";
+    RegisterClassExA(&plain);
+    const HWND other = CreateWindowExA(0, plain.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                       nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    platform::test::startRecording();
+    EXPECT_EQ(NWindow::StaticWindowProc(other, WM_NCCREATE, 0, 0), FALSE);
+    calls = platform::test::stopRecording();
+    EXPECT_TRUE(callsNamed(calls, "SetPropA").empty());
+    EXPECT_EQ(GetPropA(other, NWindow::kPropName), nullptr);
+}
+
 TEST_F(NWindowTest, DoubleClicksReachTheObjectAsButtonDownFirst) {
     const std::pair<UINT, UINT> pairs[] = {{WM_LBUTTONDBLCLK, WM_LBUTTONDOWN},
                                            {WM_RBUTTONDBLCLK, WM_RBUTTONDOWN},
@@ -201,7 +236,7 @@ TEST_F(NWindowTest, DoubleClicksReachTheObjectAsButtonDownFirst) {
 TEST_F(NWindowTest, AHandlerTakesEveryRoutedMessage) {
     Recorder w;
     Handler handler;
-    ASSERT_TRUE(create(w, 0, viewerStyle, nullptr, &handler));
+    ASSERT_TRUE(create(w, 0, kViewerStyle, nullptr, &handler));
     SendMessageA(w.hwnd, WM_USER, 0, 0);
     DestroyWindow(w.hwnd);
     EXPECT_TRUE(w.seen.empty());
@@ -264,6 +299,48 @@ TEST_F(NWindowTest, DestroyingABoundObjectUnbindsBeforeDestroyWindow) {
     // Its WM_DESTROY and WM_NCDESTROY went to default processing only.
     EXPECT_LT(indexOf(calls, "DefWindowProcA", WM_DESTROY), calls.size());
     EXPECT_LT(indexOf(calls, "DefWindowProcA", WM_NCDESTROY), calls.size());
+}
+
+TEST_F(NWindowTest, TheDefaultWindowProcForwardsToTheSavedProcedure) {
+    Recorder w;
+    ASSERT_TRUE(create(w));
+    w.savedProc = savedProcedure;
+    savedSeen.clear();
+    EXPECT_EQ(SendMessageA(w.hwnd, WM_USER + 7, 0, 0), 77);
+    EXPECT_EQ(savedSeen, std::vector<UINT>{WM_USER + 7});
+    EXPECT_EQ(w.seen.back().message, static_cast<UINT>(WM_USER + 7)) << "through the object's WindowProc";
+
+    // CallSavedProc finds the object through the window's property.
+    EXPECT_EQ(NWindow::CallSavedProc(w.hwnd, WM_USER + 7, 0, 0), 77);
+    w.savedProc = nullptr;
+    savedSeen.clear();
+    EXPECT_EQ(NWindow::CallSavedProc(w.hwnd, WM_USER + 7, 0, 0), 0) << "no saved procedure";
+    EXPECT_TRUE(savedSeen.empty());
+    RemovePropA(w.hwnd, NWindow::kPropName);
+    w.savedProc = savedProcedure;
+    EXPECT_EQ(NWindow::CallSavedProc(w.hwnd, WM_USER + 7, 0, 0), 0) << "no object";
+    EXPECT_TRUE(savedSeen.empty());
+    SetPropA(w.hwnd, NWindow::kPropName, &w);
+}
+
+TEST_F(NWindowTest, DestroyingAnObjectReinstallsItsSavedProcedureFirst) {
+    auto w = std::make_unique<Recorder>();
+    ASSERT_TRUE(create(*w));
+    const HWND hwnd = w->hwnd;
+    w->savedProc = savedProcedure;
+    savedSeen.clear();
+    platform::test::startRecording();
+    w.reset();
+    const auto calls = platform::test::stopRecording();
+    const auto reinstalled = callsNamed(calls, "SetWindowLongPtrA");
+    ASSERT_EQ(reinstalled.size(), 1u);
+    EXPECT_EQ(reinstalled[0].hwnd, hwnd);
+    EXPECT_EQ(reinstalled[0].a, static_cast<std::uintptr_t>(GWLP_WNDPROC));
+    EXPECT_EQ(reinstalled[0].b, reinterpret_cast<std::uintptr_t>(&savedProcedure));
+    EXPECT_LT(indexOf(calls, "SetWindowLongPtrA"), indexOf(calls, "DestroyWindow"));
+    // So the destruction's messages went to that procedure, not to our class's.
+    EXPECT_EQ(savedSeen, (std::vector<UINT>{WM_DESTROY, WM_NCDESTROY}));
+    EXPECT_FALSE(IsWindow(hwnd));
 }
 
 TEST_F(NWindowTest, DestroyingAnUnboundObjectMakesNoPlatformCall) {
@@ -339,7 +416,7 @@ TEST_F(NWindowTest, TheLoopDisablesTheOwnerAndOnlyTheDestructorEnablesIt) {
     Recorder owner;
     ASSERT_TRUE(create(owner));
     auto owned = std::make_unique<Recorder>();
-    ASSERT_TRUE(create(*owned, 0, viewerStyle, owner.hwnd));
+    ASSERT_TRUE(create(*owned, 0, kViewerStyle, owner.hwnd));
     closeWhenIdle(owned->hwnd);
     platform::test::startRecording();
     owned->RunModalLoop(false);
@@ -351,7 +428,7 @@ TEST_F(NWindowTest, TheLoopDisablesTheOwnerAndOnlyTheDestructorEnablesIt) {
 
     // A second owned window whose object goes while its loop is marked running.
     auto other = std::make_unique<Recorder>();
-    ASSERT_TRUE(create(*other, 0, viewerStyle, owner.hwnd));
+    ASSERT_TRUE(create(*other, 0, kViewerStyle, owner.hwnd));
     other->inModal = true;
     other->modalResult = 3;
     platform::test::startRecording();

@@ -1,7 +1,7 @@
 // Test hooks of our Win32 subset (Linux only): run the window layer on an
 // off-screen display, inject what a user would do, and observe the calls
 // that the window code makes. Used by the tests of the layer and of the
-// window framework; the programs never include it.
+// window framework, which link cr_platform_testing; the programs do not.
 #pragma once
 
 #include <windows.h>
@@ -65,7 +65,8 @@ std::vector<UINT> menuCommands(HMENU menu);  // separators as 0
 std::vector<std::uint32_t> clientPixels(HWND hwnd);
 int liveWindows();
 
-// Destroys every window and empties the queue, for the next test.
+// Destroys every window, stops the recording and the idle hook, and empties
+// the queue, for the next test. Leaves the layer on an off-screen display.
 void reset();
 
 }  // namespace test
