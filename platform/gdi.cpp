@@ -2,8 +2,10 @@
 // bookkeeping and StretchDIBits onto a window's surface. No palettes, no
 // other bitmap depths, no drawing into memory device contexts.
 #include "gdi_objects.h"
+#include "platform_test_hooks.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <limits>
 #include <mutex>
@@ -64,6 +66,16 @@ int liveGdiObjects() {
 
 }  // namespace platform
 
+namespace platform {
+namespace test {
+namespace {
+std::atomic<std::int64_t> dibSectionLimit{-1};
+}  // namespace
+
+void limitDibSectionBytes(std::int64_t bytes) { dibSectionLimit = bytes; }
+}  // namespace test
+}  // namespace platform
+
 using platform::DeviceContext;
 using platform::DibSection;
 
@@ -80,6 +92,8 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     const std::int64_t rows = h.biHeight < 0 ? -static_cast<std::int64_t>(h.biHeight) : h.biHeight;
     const std::int64_t size = stride * rows;
     if (size > std::numeric_limits<std::int32_t>::max()) return nullptr;
+    const std::int64_t limit = platform::test::dibSectionLimit;
+    if (limit >= 0 && size > limit) return nullptr;
 
     auto* dib = new (std::nothrow) DibSection;
     if (!dib) return nullptr;
