@@ -430,7 +430,7 @@ std::string firstDifference(const Picture& shown, const Picture& expected) {
 struct ViewerCase {
     const char* name;
     Locale locale;
-    int picture;  // 0: the bundled test card, 1: an odd-width generated picture
+    int picture;  // 0: the bundled test card, 1: an odd-width generated picture, 2: a 4-bit file with a V5 header
 };
 
 void PrintTo(const ViewerCase& c, std::ostream* os) { *os << c.name; }
@@ -443,10 +443,21 @@ TEST_P(WineViewer, ShowsTheReducedImageUnderItsTitleAndClosesCleanly) {
     ASSERT_TRUE(x.ok()) << "no X display";
     const Probe frame = probe(dir, c.locale);
 
-    if (c.picture == 0)
+    if (c.picture == 0) {
         writeFile((dir / "in.bmp").string(), readFile(std::string(DATA_DIR) + "/test_card.bmp"));
-    else
+    } else if (c.picture == 1) {
         writeFile((dir / "in.bmp").string(), bmp24(testCard(203, 61, 11)));
+    } else {
+        // As ImageMagick writes a 16-colour picture: the palette after the 124-byte header
+        // (wide enough for the window's smallest width).
+        std::vector<Bgr> sixteen;
+        std::vector<std::uint8_t> indices;
+        for (int i = 0; i < 16; ++i)
+            sixteen.push_back({static_cast<std::uint8_t>(i * 15), 90, static_cast<std::uint8_t>(255 - i * 13)});
+        for (int i = 0; i < 161 * 41; ++i)
+            indices.push_back(static_cast<std::uint8_t>((i % 161 / 9 + i / 161 / 5) % 16));
+        writeFile((dir / "in.bmp").string(), bmpIndexed(4, 161, 41, sixteen, indices, 16, layoutOf(kHeaderV5)));
+    }
     const Expected expected = expectedFor(dir / "in.bmp");
 
     Child viewer(underWine("app/reduceview.exe", {"in.bmp"}), dir, c.locale);
@@ -508,7 +519,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, WineViewer,
                          ::testing::Values(ViewerCase{"test_card_c", kLocales[0], 0},
                                            ViewerCase{"test_card_japanese", kLocales[1], 0},
                                            ViewerCase{"odd_width_c", kLocales[0], 1},
-                                           ViewerCase{"odd_width_japanese", kLocales[1], 1}),
+                                           ViewerCase{"odd_width_japanese", kLocales[1], 1},
+                                           ViewerCase{"v5_palette_c", kLocales[0], 2}),
                          [](const ::testing::TestParamInfo<ViewerCase>& param) { return param.param.name; });
 
 TEST_F(WineTest, TheViewerRefusesLikeLinuxWithoutAWindow) {
