@@ -4,6 +4,16 @@
 
 #include "dib24.h"
 
+// Why a load failed: the file could not be opened (openError, the system's
+// error number), or the reader refused it (read).
+struct LoadStatus {
+    bool opened = false;
+    int openError = 0;
+    BmpReadStatus read;
+};
+
 // false: the file could not be opened or was refused; the caller reports it
-// with "Cannot load input file : %s\n".
+// with "Cannot load input file : %s\n" on standard output and the reason
+// (load_failure.h) on standard error.
+bool loadImage(dib24& image, const char* path, LoadStatus& status);
 bool loadImage(dib24& image, const char* path);

@@ -2,6 +2,7 @@
 // same lines on standard output, writing the reduced image as an 8-bit
 // indexed BMP instead of showing it. For scripts and machines without a display.
 #include "command_line.h"
+#include "load_failure.h"
 #include "load_image.h"
 #include "output_file.h"
 #include "process.h"
@@ -16,8 +17,10 @@ namespace {
 
 int run(const char* input, const char* outputPath) {
     dib24 image;
-    if (!loadImage(image, input)) {
+    LoadStatus loadStatus;
+    if (!loadImage(image, input, loadStatus)) {
         std::printf("Cannot load input file : %s\n", input);
+        reportLoadFailure("reducebmp", input, loadStatus);
         return 1;
     }
     // Opened before the pass so that an unwritable destination costs no work.

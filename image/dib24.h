@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "bmp_read_status.h"
 #include "image_view.h"
 
 class dib24 {
@@ -34,9 +35,12 @@ public:
 
     // Loads an uncompressed BMP of 1, 4, 8 or 24 bits per pixel from a stream
     // opened for binary reading at its first byte. Never seeks, rewinds or
-    // closes it. false: the file was refused or too short, nothing was
-    // printed, and the image is as it was (except when GDI could not make a
-    // buffer of the file's size: the image is then empty).
+    // closes it. The information header may be 40 bytes long or longer (V4,
+    // V5, OS/2 2.x); its first 40 bytes are read, and the file palette
+    // follows the biSize bytes of the header. false: the file was refused,
+    // `status` says why, nothing was printed, and the image is exactly as it
+    // was. true: the image was rebuilt at the file's size and filled.
+    bool readBmp(std::FILE* file, BmpReadStatus& status);
     bool readBmp(std::FILE* file);
 
     // The rows of a pixel array as read, and the file palette of 1, 4 and

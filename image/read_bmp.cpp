@@ -1,13 +1,19 @@
-// The BMP reader of dib24: headers, file palette, pixel array, expansion.
+// The BMP reader of dib24, in the stages of the file's layout: file header,
+// information header, file palette, pixel array, expansion into the image.
+// Each stage checks what it reads before the next one begins; the first
+// refusal ends the read and says why (BmpReadStatus).
 //
 // Every number in a header is chosen by whoever made the file, so sizes are
 // computed in 64 bits and checked before use, and no buffer is made larger
-// than the data that has actually arrived from the file.
+// than the data that has actually arrived from the file. The picture is
+// built in an image of its own, which takes this image's place only once it
+// is complete: a refused file leaves this image exactly as it was.
 #include "dib24.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -16,6 +22,8 @@
 namespace {
 
 constexpr std::int64_t kFileHeaderSize = 14;
+// The fields read from every information header; V4 (108 bytes), V5 (124)
+// and OS/2 2.x (64) headers begin with the same 40 bytes.
 constexpr std::int64_t kInfoHeaderSize = 40;
 // Largest piece read at once when the file's length is not known in advance.
 constexpr std::int64_t kReadPiece = std::int64_t{1} << 20;
@@ -37,39 +45,64 @@ std::int64_t bytesLeft(std::FILE* file) {
     return std::max<std::int64_t>(0, static_cast<std::int64_t>(info.st_size) - position);
 }
 
-// Reads exactly `count` bytes into `out`, which grows only as data arrives,
-// so a header that claims more than the file holds costs no large buffer.
-bool readExactly(std::FILE* file, std::int64_t count, std::vector<std::uint8_t>& out) {
-    out.clear();
-    if (count <= 0) return count == 0;
-    const std::int64_t left = bytesLeft(file);
-    if (left >= 0 && left < count) return false;
-    if (left >= 0) {
-        out.resize(static_cast<std::size_t>(count));
-        return std::fread(out.data(), 1, out.size(), file) == out.size();
-    }
-    std::int64_t have = 0;
-    while (have < count) {
-        const std::int64_t piece = std::min(kReadPiece, count - have);
-        out.resize(static_cast<std::size_t>(have + piece));
-        const std::size_t got = std::fread(out.data() + have, 1, static_cast<std::size_t>(piece), file);
-        have += static_cast<std::int64_t>(got);
-        if (got != static_cast<std::size_t>(piece)) return false;
-    }
-    return true;
+// What a read brought: the bytes that arrived, and the system's error
+// number when it came short because of an error rather than the file's end.
+struct Got {
+    std::int64_t bytes;
+    int error;
+};
+
+Got freadCounted(void* out, std::int64_t count, std::FILE* file) {
+    const std::size_t got = std::fread(out, 1, static_cast<std::size_t>(count), file);
+    int error = 0;
+    if (got != static_cast<std::size_t>(count) && std::ferror(file)) error = errno != 0 ? errno : EIO;
+    return {static_cast<std::int64_t>(got), error};
 }
 
-// Reads and drops `count` bytes (the rest of a longer header, a gap).
-bool skipExactly(std::FILE* file, std::int64_t count) {
+// Reads up to `count` bytes into `out`, which grows only as data arrives, so
+// a header that claims more than the file holds costs no large buffer.
+Got readUpTo(std::FILE* file, std::int64_t count, std::vector<std::uint8_t>& out) {
+    out.clear();
     const std::int64_t left = bytesLeft(file);
-    if (left >= 0 && left < count) return false;
-    std::uint8_t scratch[4096];
-    while (count > 0) {
-        const auto piece = static_cast<std::size_t>(std::min<std::int64_t>(count, sizeof scratch));
-        if (std::fread(scratch, 1, piece, file) != piece) return false;
-        count -= static_cast<std::int64_t>(piece);
+    if (left >= 0 && left < count) return {left, 0};
+    const std::int64_t piece = left >= 0 ? count : kReadPiece;
+    std::int64_t have = 0;
+    while (have < count) {
+        const std::int64_t want = std::min(piece, count - have);
+        out.resize(static_cast<std::size_t>(have + want));
+        const Got got = freadCounted(out.data() + have, want, file);
+        have += got.bytes;
+        if (got.bytes != want) return {have, got.error};
     }
-    return true;
+    return {have, 0};
+}
+
+// Reads and drops up to `count` bytes (the rest of a longer header, palette
+// entries no index can reach, a gap before the pixels).
+Got skipUpTo(std::FILE* file, std::int64_t count) {
+    const std::int64_t left = bytesLeft(file);
+    if (left >= 0 && left < count) return {left, 0};
+    std::uint8_t scratch[4096];
+    std::int64_t done = 0;
+    while (done < count) {
+        const std::int64_t want = std::min<std::int64_t>(count - done, sizeof scratch);
+        const Got got = freadCounted(scratch, want, file);
+        done += got.bytes;
+        if (got.bytes != want) return {done, got.error};
+    }
+    return {done, 0};
+}
+
+// Reads `rows` rows of `stride` bytes into a bottom-up buffer, in file order.
+Got readRows(std::FILE* file, std::uint8_t* target, std::int64_t stride, std::int32_t rows, bool topDown) {
+    if (!topDown) return freadCounted(target, stride * rows, file);
+    std::int64_t done = 0;
+    for (std::int32_t r = rows - 1; r >= 0; --r) {
+        const Got got = freadCounted(target + r * stride, stride, file);
+        done += got.bytes;
+        if (got.bytes != stride) return {done, got.error};
+    }
+    return {done, 0};
 }
 
 // Bytes of pixel data in one row of the file, before padding.
@@ -84,20 +117,6 @@ std::int64_t rowDataBytes(std::int32_t bitCount, std::int64_t width) {
 
 std::int64_t roundUpTo4(std::int64_t n) { return 4 * (n / 4 + (n % 4 != 0 ? 1 : 0)); }
 
-// Reads `rows` rows of `stride` bytes into a bottom-up buffer, in file order.
-bool readRows(std::FILE* file, std::uint8_t* target, std::int64_t stride, std::int32_t rows, bool topDown) {
-    if (!topDown) {
-        const auto size = static_cast<std::size_t>(stride * rows);
-        return std::fread(target, 1, size, file) == size;
-    }
-    for (std::int32_t r = rows - 1; r >= 0; --r) {
-        if (std::fread(target + r * stride, 1, static_cast<std::size_t>(stride), file) != static_cast<std::size_t>(stride)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Exchanges two images whole: buffers, GDI objects and geometry.
 void swapImages(dib24& a, dib24& b) {
     std::swap(a.oldBitmap, b.oldBitmap);
@@ -111,93 +130,218 @@ void swapImages(dib24& a, dib24& b) {
     std::swap(a.resolution, b.resolution);
 }
 
-}  // namespace
+// One read of one file, stage by stage. Each stage returns false when it
+// refuses the file, with the reason in the status.
+class BmpReader {
+public:
+    BmpReader(std::FILE* file, BmpReadStatus& status) : file_(file), status_(status), fields_(status.header) {}
 
-bool dib24::readBmp(std::FILE* file) {
-    std::uint8_t fileHeader[kFileHeaderSize];
-    if (std::fread(fileHeader, 1, sizeof fileHeader, file) != sizeof fileHeader) return false;
-    if (u16(fileHeader) != 0x4D42) return false;
-    // bfSize is unreliable in files found in the wild, so it is never read.
-    const std::int64_t headerBlock = static_cast<std::int64_t>(s32(fileHeader + 10)) - kFileHeaderSize;
-    // The header block must hold at least the 40-byte information header.
-    if (headerBlock < kInfoHeaderSize) return false;
+    bool readFileHeader();
+    bool readInfoHeader();
+    bool readFilePalette();
+    bool readPixelArray(dib24& staged);
+    bool expandInto(dib24& staged);
 
-    std::uint8_t info[kInfoHeaderSize];
-    if (std::fread(info, 1, sizeof info, file) != sizeof info) return false;
-    const std::int32_t biWidth = s32(info + 4);
-    const std::int32_t biHeight = s32(info + 8);
-    const std::int32_t biBitCount = u16(info + 14);
-    const std::uint32_t biCompression = u32(info + 16);
-    const std::int32_t biXPelsPerMeter = s32(info + 24);
-    const std::uint32_t biClrUsed = u32(info + 32);
-
-    if (biCompression != BI_RGB) return false;
-    if (biBitCount != 1 && biBitCount != 4 && biBitCount != 8 && biBitCount != 24) return false;
-
-    // The file palette sits right after the 40-byte header, also when biSize
-    // announces a longer one. A non-zero biClrUsed is taken as it stands;
-    // entries beyond what an index of this depth can reach are read and dropped.
-    std::vector<std::uint8_t> filePalette;
-    std::uint32_t paletteEntries = 0;
-    std::int64_t rest = headerBlock - kInfoHeaderSize;
-    if (biBitCount != 24) {
-        const std::int64_t declared = biClrUsed != 0 ? biClrUsed : (std::int64_t{1} << biBitCount);
-        if (rest < 4 * declared) return false;
-        const std::int64_t kept = std::min<std::int64_t>(declared, std::int64_t{1} << biBitCount);
-        if (!readExactly(file, 4 * kept, filePalette)) return false;
-        paletteEntries = static_cast<std::uint32_t>(kept);
-        rest -= 4 * kept;
+private:
+    bool refuse(BmpRefusal why) {
+        status_.refusal = why;
+        return false;
     }
-    if (!skipExactly(file, rest)) return false;
+    bool acceptKind();
+    bool measurePicture();
+    bool refuseShort(BmpRefusal why, const Got& got, std::int64_t needed, std::int64_t present);
+    // Header bytes: reads `count` bytes, or skips to file offset `target`.
+    // A file that ends first is shorter than its headers.
+    bool readHeaderBytes(std::uint8_t* out, std::int64_t count);
+    bool skipTo(std::int64_t target);
+    bool refuseHeaderBlock(std::int64_t needed) {
+        status_.needed = needed;
+        status_.present = headerBlock_;
+        return refuse(BmpRefusal::headerBlockShort);
+    }
 
+    std::FILE* file_;
+    BmpReadStatus& status_;
+    BmpHeaderFields& fields_;
+    std::int64_t offset_ = 0;  // bytes taken from the file so far
+
+    // What the headers give, stage by stage.
+    std::int64_t headerBlock_ = 0;  // bfOffBits - 14: header, palette and any gap
+    std::int32_t rows_ = 0;
+    bool topDown_ = false;
+    std::int64_t sourceStride_ = 0;
+    std::int64_t arrayBytes_ = 0;
+    std::vector<std::uint8_t> palette_;  // the entries an index of the depth can reach
+    std::uint32_t paletteCount_ = 0;
+    std::vector<std::uint8_t> pixelArray_;
+    bool rowsInImage_ = false;  // a 24-bit array read straight into the staged image
+};
+
+bool BmpReader::refuseShort(BmpRefusal why, const Got& got, std::int64_t needed, std::int64_t present) {
+    if (got.error != 0) {
+        status_.systemError = got.error;
+        return refuse(BmpRefusal::readError);
+    }
+    status_.needed = needed;
+    status_.present = present;
+    return refuse(why);
+}
+
+bool BmpReader::readHeaderBytes(std::uint8_t* out, std::int64_t count) {
+    const Got got = freadCounted(out, count, file_);
+    offset_ += got.bytes;
+    if (got.bytes == count) return true;
+    return refuseShort(BmpRefusal::truncatedHeaders, got, offset_ - got.bytes + count, offset_);
+}
+
+bool BmpReader::skipTo(std::int64_t target) {
+    const std::int64_t count = target - offset_;
+    const Got got = skipUpTo(file_, count);
+    offset_ += got.bytes;
+    if (got.bytes == count) return true;
+    return refuseShort(BmpRefusal::truncatedHeaders, got, target, offset_);
+}
+
+// 14 bytes: the signature and bfOffBits, where the pixel array starts.
+bool BmpReader::readFileHeader() {
+    std::uint8_t bytes[kFileHeaderSize];
+    if (!readHeaderBytes(bytes, kFileHeaderSize)) return false;
+    if (u16(bytes) != 0x4D42) return refuse(BmpRefusal::notBmp);
+    // bfSize is unreliable in files found in the wild, so it is never read.
+    fields_.offBits = s32(bytes + 10);
+    headerBlock_ = static_cast<std::int64_t>(fields_.offBits) - kFileHeaderSize;
+    return true;
+}
+
+// The first 40 bytes of the information header, whatever its length: the
+// header's length, then the kind of file and the picture's size.
+bool BmpReader::readInfoHeader() {
+    std::uint8_t info[kInfoHeaderSize];
+    // biSize first: it tells whether the fields are where this reader looks.
+    if (!readHeaderBytes(info, 4)) return false;
+    fields_.headerSize = u32(info);
+    // OS/2 1.x headers (12 bytes: 16-bit sizes, 3-byte palette entries) and
+    // short OS/2 2.x headers (16 bytes and up) have other fields at these places.
+    if (fields_.headerSize < kInfoHeaderSize) return refuse(BmpRefusal::headerTooShort);
+    if (headerBlock_ < static_cast<std::int64_t>(fields_.headerSize)) return refuseHeaderBlock(fields_.headerSize);
+    if (!readHeaderBytes(info + 4, kInfoHeaderSize - 4)) return false;
+
+    fields_.width = s32(info + 4);
+    fields_.height = s32(info + 8);
+    fields_.bitCount = u16(info + 14);
+    fields_.compression = u32(info + 16);
+    fields_.xPelsPerMeter = s32(info + 24);
+    fields_.clrUsed = u32(info + 32);
+    return acceptKind() && measurePicture();
+}
+
+// Uncompressed, 1, 4, 8 or 24 bits per pixel; the compression is looked at first.
+bool BmpReader::acceptKind() {
+    if (fields_.compression != BI_RGB) return refuse(BmpRefusal::compressed);
+    const std::int32_t bits = fields_.bitCount;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24) return refuse(BmpRefusal::unsupportedDepth);
+    if (bits != 24) fields_.paletteEntries = fields_.clrUsed != 0 ? fields_.clrUsed : std::int64_t{1} << bits;
+    return true;
+}
+
+// The picture's rows and the sizes of its pixel array, within the size limit.
+bool BmpReader::measurePicture() {
     // Negative widths have no meaning; a negative height is a top-down file.
-    if (biWidth < 0 || biHeight == std::numeric_limits<std::int32_t>::min()) return false;
-    const bool topDown = biHeight < 0;
-    const std::int32_t rows = topDown ? -biHeight : biHeight;
+    if (fields_.width < 0) return refuse(BmpRefusal::negativeWidth);
+    if (fields_.height == std::numeric_limits<std::int32_t>::min()) return refuse(BmpRefusal::heightMin);
+    topDown_ = fields_.height < 0;
+    rows_ = topDown_ ? -fields_.height : fields_.height;
     // The image's own buffer must be addressable with signed 32-bit geometry.
     // Tested by division: the product of two 32-bit header values times 3
     // does not fit in 64 bits either.
-    const std::int64_t imageStride = roundUpTo4(3 * static_cast<std::int64_t>(biWidth));
-    if (rows != 0 && imageStride > std::numeric_limits<std::int32_t>::max() / rows) return false;
+    const std::int64_t imageStride = roundUpTo4(3 * static_cast<std::int64_t>(fields_.width));
+    if (rows_ != 0 && imageStride > kMaxImageBytes / rows_) return refuse(BmpRefusal::tooLarge);
     // No row of the file is wider than the image's row, so this fits as well.
-    const std::int64_t sourceStride = roundUpTo4(rowDataBytes(biBitCount, biWidth));
-    const std::int64_t arrayBytes = sourceStride * rows;
+    sourceStride_ = roundUpTo4(rowDataBytes(fields_.bitCount, fields_.width));
+    arrayBytes_ = sourceStride_ * rows_;
+    return true;
+}
 
+// 1, 4 and 8 bits: the entries after the biSize bytes of the header. A
+// non-zero biClrUsed is taken as it stands; entries beyond what an index of
+// the depth can reach are skipped with any gap before the pixels. 24-bit
+// files have no palette, and their biClrUsed is not looked at.
+bool BmpReader::readFilePalette() {
+    if (fields_.paletteEntries == 0) return true;
+    const std::int64_t paletteStart = kFileHeaderSize + fields_.headerSize;
+    const std::int64_t paletteBytes = 4 * fields_.paletteEntries;
+    if (headerBlock_ - fields_.headerSize < paletteBytes) return refuseHeaderBlock(fields_.headerSize + paletteBytes);
+    // The rest of a longer header.
+    if (!skipTo(paletteStart)) return false;
+    const std::int64_t kept = std::min<std::int64_t>(fields_.paletteEntries, std::int64_t{1} << fields_.bitCount);
+    palette_.resize(static_cast<std::size_t>(4 * kept));
+    if (!readHeaderBytes(palette_.data(), 4 * kept)) return false;
+    paletteCount_ = static_cast<std::uint32_t>(kept);
+    return true;
+}
+
+// sourceStride x |biHeight| bytes from bfOffBits on; whatever lies between
+// the headers and bfOffBits is skipped.
+bool BmpReader::readPixelArray(dib24& staged) {
+    if (!skipTo(kFileHeaderSize + headerBlock_)) return false;
+    const std::int32_t resolution = dpiFromPelsPerMetre(fields_.xPelsPerMeter);
     // A 24-bit pixel array that the file holds in full is read straight into
-    // the rows of a new image, which then takes this one's place: no second
-    // copy of the pixels. Should the read still come short, this image is
-    // left as it was.
-    if (biBitCount == 24 && arrayBytes > 0 && bytesLeft(file) >= arrayBytes) {
-        dib24 staged;
-        staged.create(biWidth, rows, dpiFromPelsPerMetre(biXPelsPerMeter));
-        if (staged.pixels && staged.stride == sourceStride) {
-            if (!readRows(file, staged.pixels, sourceStride, rows, topDown)) return false;
-            swapImages(*this, staged);
-            return true;
-        }
+    // the rows of the new image: no second copy of the pixels.
+    if (fields_.bitCount == 24 && arrayBytes_ > 0 && bytesLeft(file_) >= arrayBytes_) {
+        staged.create(fields_.width, rows_, resolution);
+        if (!staged.pixels) return refuse(BmpRefusal::noMemory);
+        // For 24 bits the file's row is the image's row, padding included.
+        const Got got = readRows(file_, staged.pixels, sourceStride_, rows_, topDown_);
+        if (got.bytes != arrayBytes_) return refuseShort(BmpRefusal::pixelArrayShort, got, arrayBytes_, got.bytes);
+        rowsInImage_ = true;
+        return true;
     }
+    const Got got = readUpTo(file_, arrayBytes_, pixelArray_);
+    if (got.bytes != arrayBytes_) return refuseShort(BmpRefusal::pixelArrayShort, got, arrayBytes_, got.bytes);
+    return true;
+}
 
-    std::vector<std::uint8_t> pixelArray;
-    if (!readExactly(file, arrayBytes, pixelArray)) return false;
+// Builds the new image at the file's size and fills it from the pixel array.
+bool BmpReader::expandInto(dib24& staged) {
+    if (rowsInImage_) return true;
+    staged.create(fields_.width, rows_, dpiFromPelsPerMetre(fields_.xPelsPerMeter));
+    // A zero side gives an empty image, and that is the picture.
+    if (!staged.pixels) return fields_.width == 0 || rows_ == 0 || refuse(BmpRefusal::noMemory);
 
-    create(biWidth, rows, dpiFromPelsPerMetre(biXPelsPerMeter));
-    if (!pixels) return biWidth == 0 || rows == 0;
-
-    const PixelArray block{pixelArray.data(), sourceStride, topDown};
-    const FilePalette palette{filePalette.data(), paletteEntries};
-    switch (biBitCount) {
-        case 1: expand1Bit(palette, block); break;
-        case 4: expand4Bit(palette, block); break;
-        case 8: expand8Bit(palette, block); break;
+    const dib24::PixelArray block{pixelArray_.data(), sourceStride_, topDown_};
+    const dib24::FilePalette palette{palette_.data(), paletteCount_};
+    switch (fields_.bitCount) {
+        case 1: staged.expand1Bit(palette, block); break;
+        case 4: staged.expand4Bit(palette, block); break;
+        case 8: staged.expand8Bit(palette, block); break;
         default:
             // File row r becomes buffer row r, padding included.
-            for (std::int32_t y = 0; y < height; ++y) {
-                std::memcpy(pixels + static_cast<std::int64_t>(y) * stride, block.row(y, height),
-                            static_cast<std::size_t>(stride));
+            for (std::int32_t y = 0; y < staged.height; ++y) {
+                std::memcpy(staged.pixels + static_cast<std::int64_t>(y) * staged.stride, block.row(y, staged.height),
+                            static_cast<std::size_t>(staged.stride));
             }
             break;
     }
     return true;
+}
+
+}  // namespace
+
+bool dib24::readBmp(std::FILE* file, BmpReadStatus& status) {
+    status = BmpReadStatus{};
+    BmpReader reader(file, status);
+    dib24 staged;
+    if (!reader.readFileHeader() || !reader.readInfoHeader() || !reader.readFilePalette() ||
+        !reader.readPixelArray(staged) || !reader.expandInto(staged)) {
+        return false;
+    }
+    swapImages(*this, staged);
+    return true;
+}
+
+bool dib24::readBmp(std::FILE* file) {
+    BmpReadStatus ignored;
+    return readBmp(file, ignored);
 }
 
 template <typename IndexOf>

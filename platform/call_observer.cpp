@@ -8,8 +8,8 @@ CallObserver observer = nullptr;
 
 void observeCalls(CallObserver next) { observer = next; }
 
-void record(const char* call, HWND hwnd, std::uintptr_t a, std::uintptr_t b, std::uintptr_t c) {
-    if (observer) observer(call, hwnd, a, b, c);
+bool record(const char* call, HWND hwnd, std::uintptr_t a, std::uintptr_t b, std::uintptr_t c) {
+    return observer == nullptr || observer(call, hwnd, a, b, c);
 }
 
 void trace(const char* what, HWND hwnd, std::uintptr_t value) { record(what, hwnd, value); }

@@ -75,8 +75,8 @@ using platform::DibSection;
 // buffer holds stride x |height| bytes; a zero side, or a buffer beyond what
 // signed 32-bit geometry can address, gives a null handle and null bits.
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset) {
-    platform::record("CreateDIBSection", nullptr, reinterpret_cast<std::uintptr_t>(info), usage);
     if (bits) *bits = nullptr;
+    if (!platform::record("CreateDIBSection", nullptr, reinterpret_cast<std::uintptr_t>(info), usage)) return nullptr;
     if (!info || usage != DIB_RGB_COLORS || section || offset) return nullptr;
     const BITMAPINFOHEADER& h = info->bmiHeader;
     if (h.biBitCount != 24 || h.biCompression != BI_RGB || h.biPlanes != 1) return nullptr;

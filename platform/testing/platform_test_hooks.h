@@ -65,6 +65,10 @@ std::vector<UINT> menuCommands(HMENU menu);  // separators as 0
 std::vector<std::uint32_t> clientPixels(HWND hwnd);
 int liveWindows();
 
+// GDI short of memory: CreateDIBSection fails for sections larger than
+// `bytes` bytes, as it does when the memory is not there; -1 lifts the limit.
+void limitDibSectionBytes(std::int64_t bytes);
+
 // Destroys every window, stops the recording and the idle hook, and empties
 // the queue, for the next test. Leaves the layer on an off-screen display.
 void reset();

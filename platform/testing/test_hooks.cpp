@@ -7,6 +7,7 @@
 #include "display_backend.h"
 #include "user_internal.h"
 
+#include <cstring>
 #include <utility>
 
 namespace platform {
@@ -16,10 +17,27 @@ namespace {
 std::vector<RecordedCall> calls;
 bool recordingOn = false;
 std::function<void()> idleHook;
+std::int64_t dibSectionLimit = -1;
 
-void onCall(const char* call, HWND hwnd, std::uintptr_t a, std::uintptr_t b, std::uintptr_t c) {
-    calls.push_back(RecordedCall{call, hwnd, a, b, c});
+// Bytes of the pixel buffer that a CreateDIBSection call asks for.
+std::int64_t dibSectionBytes(const BITMAPINFO* info) {
+    if (!info) return 0;
+    const BITMAPINFOHEADER& h = info->bmiHeader;
+    const std::int64_t stride = (static_cast<std::int64_t>(h.biWidth) * 3 + 3) / 4 * 4;
+    const std::int64_t rows = h.biHeight < 0 ? -static_cast<std::int64_t>(h.biHeight) : h.biHeight;
+    return stride * rows;
 }
+
+bool onCall(const char* call, HWND hwnd, std::uintptr_t a, std::uintptr_t b, std::uintptr_t c) {
+    if (recordingOn) calls.push_back(RecordedCall{call, hwnd, a, b, c});
+    if (dibSectionLimit >= 0 && std::strcmp(call, "CreateDIBSection") == 0) {
+        return dibSectionBytes(reinterpret_cast<const BITMAPINFO*>(a)) <= dibSectionLimit;
+    }
+    return true;
+}
+
+// The observer is set only while someone listens, as in the programs.
+void updateObserver() { observeCalls(recordingOn || dibSectionLimit >= 0 ? onCall : nullptr); }
 
 // The off-screen display, with the test acting as the user whenever the
 // program would wait for one.
@@ -58,12 +76,12 @@ void setIdleHook(std::function<void()> hook) { idleHook = std::move(hook); }
 void startRecording() {
     calls.clear();
     recordingOn = true;
-    observeCalls(onCall);
+    updateObserver();
 }
 
 std::vector<RecordedCall> stopRecording() {
-    observeCalls(nullptr);
     recordingOn = false;
+    updateObserver();
     std::vector<RecordedCall> out;
     out.swap(calls);
     return out;
@@ -114,10 +132,16 @@ std::vector<std::uint32_t> clientPixels(HWND hwnd) {
 
 int liveWindows() { return static_cast<int>(liveWindowHandles().size()); }
 
+void limitDibSectionBytes(std::int64_t bytes) {
+    dibSectionLimit = bytes;
+    updateObserver();
+}
+
 void reset() {
-    observeCalls(nullptr);
     calls.clear();
     recordingOn = false;
+    dibSectionLimit = -1;
+    updateObserver();
     idleHook = nullptr;
     for (HWND hwnd : liveWindowHandles()) DestroyWindow(hwnd);
     // A quiet display, so that emptying the queue below opens none.

@@ -150,13 +150,70 @@ TEST_F(Reducebmp, TwoArgumentsAreAlwaysPaths) {
     }
 }
 
-TEST_F(Reducebmp, AnUnloadableInputIsReportedOnStandardOutput) {
-    writeFile(path("bad.bmp"), Bytes{'M', 'B', 0, 0});
-    for (const std::string& input : {path("missing.bmp"), path("bad.bmp")}) {
+TEST_F(Reducebmp, AnUnloadableInputIsReportedOnStandardOutputWithItsReasonOnStandardError) {
+    writeFile(path("bad.bmp"), Bytes{'M', 'B', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0});
+    Bytes rle = bmpIndexed(8, 4, 4, {{0, 0, 0}, {255, 255, 255}}, std::vector<std::uint8_t>(16, 1), 2);
+    putU32(rle, 30, 1);
+    writeFile(path("rle.bmp"), rle);
+    Bytes os2 = bmpOs2v1(4, 3, 3, {{0, 0, 0}}, std::vector<std::uint8_t>(9, 0));
+    writeFile(path("os2.bmp"), os2);
+    const std::pair<std::string, std::string> cases[] = {
+        {path("missing.bmp"), "cannot open (No such file or directory)"},
+        {path("bad.bmp"), "not a BMP file (it does not begin with \"BM\")"},
+        {path("rle.bmp"), "run-length compressed (RLE8) BMP is not supported; save it uncompressed"},
+        {path("os2.bmp"), "OS/2 1.x BMP (12-byte header) is not supported; save it as a Windows BMP"},
+    };
+    for (const auto& [input, reason] : cases) {
         const ChildRun r = run(input + " " + path("out.bmp"));
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.out, "Cannot load input file : " + input + "\n");
+        EXPECT_EQ(r.err, "reducebmp: " + input + ": " + reason + "\n");
         EXPECT_FALSE(fs::exists(path("out.bmp")));
+    }
+}
+
+// The palette follows the header whose length biSize gives: the same
+// picture with a V4, V5 or OS/2 2.x header, gaps and colour profiles gives
+// the same lines and the same file as with a 40-byte header.
+TEST_F(Reducebmp, LongerHeadersGiveTheSameResultAsA40ByteHeader) {
+    std::vector<Bgr> palette;
+    for (int i = 0; i < 256; ++i)
+        palette.push_back(
+            {static_cast<std::uint8_t>(i * 3), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 11)});
+    struct Variant {
+        std::uint32_t headerSize;
+        ColourSpace colourSpace;
+        std::size_t gap;
+        bool topDown;
+    };
+    const Variant variants[] = {{kHeaderOs2v2, ColourSpace::sRGB, 0, false},
+                                {kHeaderV4, ColourSpace::calibrated, 0, false},
+                                {kHeaderV4, ColourSpace::sRGB, 40, true},
+                                {kHeaderV5, ColourSpace::sRGB, 0, false},
+                                {kHeaderV5, ColourSpace::embeddedProfile, 200, true}};
+    for (const int bits : {1, 4, 8}) {
+        for (const int colours : {bits == 1 ? 1 : 5, 1 << bits}) {
+            const std::vector<Bgr> used(palette.begin(), palette.begin() + colours);
+            std::vector<std::uint8_t> indices(31 * 7);
+            for (std::size_t i = 0; i < indices.size(); ++i)
+                indices[i] = static_cast<std::uint8_t>((i * 5 + i / 7) % colours);
+            // biClrUsed below the maximum, or 0 for all of them.
+            const std::uint32_t clrUsed = colours == (1 << bits) ? 0 : static_cast<std::uint32_t>(colours);
+            writeFile(path("v3.bmp"), bmpIndexed(bits, 31, 7, used, indices, clrUsed));
+            const ChildRun plain = run(path("v3.bmp") + " " + path("v3-out.bmp"));
+            ASSERT_EQ(plain.exitCode, 0) << plain.err;
+            for (const Variant& v : variants) {
+                SCOPED_TRACE(::testing::Message() << bits << " bits, " << colours << " colours, " << v.headerSize
+                                                  << "-byte header, gap " << v.gap);
+                const BmpLayout layout = layoutOf(v.headerSize, v.colourSpace, v.gap, v.topDown);
+                writeFile(path("longer.bmp"), bmpIndexed(bits, 31, 7, used, indices, clrUsed, layout));
+                const ChildRun r = run(path("longer.bmp") + " " + path("longer-out.bmp"));
+                ASSERT_EQ(r.exitCode, 0) << r.err;
+                EXPECT_EQ(r.out, plain.out);
+                EXPECT_EQ(r.err, "");
+                EXPECT_TRUE(readFile(path("longer-out.bmp")) == readFile(path("v3-out.bmp")));
+            }
+        }
     }
 }
 

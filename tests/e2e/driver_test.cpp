@@ -1,6 +1,7 @@
 // The viewer program without a display: exit codes and standard output,
-// the reduction's lines exactly as the batch converter prints them, and the
-// one notice on standard error when a window had to be drawn off-screen.
+// the reduction's lines exactly as the batch converter prints them, the one
+// notice on standard error when a window had to be drawn off-screen, and the
+// reason on standard error when a file cannot be loaded.
 #include "e2e_support.h"
 
 #include <gtest/gtest.h>
@@ -35,27 +36,32 @@ TEST_F(ViewerWithoutDisplay, NoArgumentExitsOneAndPrintsNothing) {
     EXPECT_EQ(r.err, "");
 }
 
-TEST_F(ViewerWithoutDisplay, UnloadableFilesGiveTheOneMessageAndNoWindow) {
+TEST_F(ViewerWithoutDisplay, UnloadableFilesGiveTheOneMessageTheirReasonAndNoWindow) {
     struct Case {
         const char* what;
         std::string path;
+        std::string reason;
     };
     const Case cases[] = {
-        {"missing file", dir.path("no such file.bmp")},
-        {"16-bit BMP", write("sixteen.bmp", e2e::sixteenBitFile())},
-        {"not a BMP", write("text.bmp", testsupport::Bytes{'h', 'e', 'l', 'l', 'o'})},
-        {"truncated BMP", [&] {
+        {"missing file", dir.path("no such file.bmp"), "cannot open (No such file or directory)"},
+        {"16-bit BMP", write("sixteen.bmp", e2e::sixteenBitFile()),
+         "16 bits per pixel is not supported (1, 4, 8 or 24 only)"},
+        {"not a BMP", write("text.bmp", testsupport::Bytes{'h', 'e', 'l', 'l', 'o'}),
+         "the file is shorter than its headers: 5 bytes, where they take 14"},
+        {"truncated BMP",
+         [&] {
              testsupport::Bytes bytes = testsupport::bmp24(testsupport::gradient(16, 16));
              bytes.resize(bytes.size() / 2);
              return write("short.bmp", bytes);
-         }()},
+         }(),
+         "pixel array cut short: 768 bytes expected, 357 present"},
     };
     for (const Case& c : cases) {
         const Finished r = e2e::run({e2e::reduceview, c.path}, noDisplay);
         EXPECT_EQ(r.exitCode, 1) << c.what;
         EXPECT_EQ(r.out, "Cannot load input file : " + c.path + "\n") << c.what;
-        // No window was made, so there is no word about the display either.
-        EXPECT_EQ(r.err, "") << c.what;
+        // The reason only: no window was made, so there is no word about the display.
+        EXPECT_EQ(r.err, "reduceview: " + c.path + ": " + c.reason + "\n") << c.what;
     }
 }
 
@@ -78,6 +84,36 @@ TEST_F(ViewerWithoutDisplay, ReducesPaintsOffScreenAndExitsByItself) {
         EXPECT_EQ(r.out, expected) << c.what;
         EXPECT_NE(r.err.find("no display available"), std::string::npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+}
+
+// The palette follows the header whose length biSize gives: the same
+// picture with a V4, V5 or OS/2 2.x header gives the viewer the same lines
+// as with a 40-byte one.
+TEST_F(ViewerWithoutDisplay, LongerHeadersGiveTheSameLinesAsA40ByteHeader) {
+    std::vector<testsupport::Bgr> palette;
+    for (int i = 0; i < 200; ++i)
+        palette.push_back(
+            {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 7)});
+    for (const int bits : {1, 4, 8}) {
+        const int colours = bits == 1 ? 2 : bits == 4 ? 11 : 200;
+        const std::vector<testsupport::Bgr> used(palette.begin(), palette.begin() + colours);
+        std::vector<std::uint8_t> indices(23 * 9);
+        for (std::size_t i = 0; i < indices.size(); ++i)
+            indices[i] = static_cast<std::uint8_t>((i * 7 + i / 5) % colours);
+        const auto clrUsed = static_cast<std::uint32_t>(colours);
+        const std::string expected =
+            expectedLines(write("v3.bmp", testsupport::bmpIndexed(bits, 23, 9, used, indices, clrUsed)));
+        for (const std::uint32_t headerSize :
+             {testsupport::kHeaderOs2v2, testsupport::kHeaderV4, testsupport::kHeaderV5}) {
+            SCOPED_TRACE(::testing::Message() << bits << " bits, " << headerSize << "-byte header");
+            const testsupport::BmpLayout layout = testsupport::layoutOf(headerSize, testsupport::ColourSpace::sRGB, 17);
+            const std::string input =
+                write("longer.bmp", testsupport::bmpIndexed(bits, 23, 9, used, indices, clrUsed, layout));
+            const Finished r = e2e::run({e2e::reduceview, input}, noDisplay);
+            EXPECT_EQ(r.exitCode, 0) << r.err;
+            EXPECT_EQ(r.out, expected);
+        }
     }
 }
 

@@ -105,7 +105,7 @@ TEST_F(ViewerOnX, AFileThatCannotBeLoadedMakesNoWindow) {
     const Finished r = e2e::run({e2e::reduceview, input}, env);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "Cannot load input file : " + input + "\n");
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err, "reduceview: " + input + ": 16 bits per pixel is not supported (1, 4, 8 or 24 only)\n");
     EXPECT_EQ(tool({"find", e2e::viewerTitle}).exitCode, 1);
 }
 

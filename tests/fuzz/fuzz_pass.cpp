@@ -4,7 +4,8 @@
 // Every input is read twice, once from a memory stream (the reader cannot
 // learn the length and reads in bounded pieces) and once from an anonymous
 // regular file (the reader checks the bytes left before allocating); both
-// must agree. A refused file must leave the image as it was. An accepted
+// must agree, on acceptance and on the reason for a refusal, counts
+// included. A refused file must leave the image as it was. An accepted
 // file goes through the reduction pass, which on small pictures must print
 // and leave exactly what the plain reference pass does, and the written
 // indexed BMP, read back, must give exactly the reduced pixels.
@@ -54,17 +55,17 @@ bool unchangedStartImage(const dib24& image) {
            image.pixels[1] == 0x34 && image.pixels[2] == 0x56;
 }
 
-bool readFromMemory(dib24& image, const std::uint8_t* data, std::size_t size) {
+bool readFromMemory(dib24& image, const std::uint8_t* data, std::size_t size, BmpReadStatus& status) {
     std::vector<std::uint8_t> copy(data, data + size);
     copy.push_back(0);  // fmemopen wants a writable buffer, of at least one byte
     std::FILE* file = fmemopen(copy.data(), size, "rb");
     if (!file) fail("fmemopen failed");
-    const bool loaded = image.readBmp(file);
+    const bool loaded = image.readBmp(file, status);
     std::fclose(file);
     return loaded;
 }
 
-bool readFromRegularFile(dib24& image, const std::uint8_t* data, std::size_t size) {
+bool readFromRegularFile(dib24& image, const std::uint8_t* data, std::size_t size, BmpReadStatus& status) {
     static const int fd = [] {
         const int made = memfd_create("fuzz_pass", 0);
         if (made < 0) fail("memfd_create failed");
@@ -79,9 +80,18 @@ bool readFromRegularFile(dib24& image, const std::uint8_t* data, std::size_t siz
     if (lseek(fd, 0, SEEK_SET) != 0) fail("memfd seek failed");
     std::FILE* file = fdopen(dup(fd), "rb");
     if (!file) fail("fdopen failed");
-    const bool loaded = image.readBmp(file);
+    const bool loaded = image.readBmp(file, status);
     std::fclose(file);
     return loaded;
+}
+
+bool sameStatus(const BmpReadStatus& a, const BmpReadStatus& b) {
+    const BmpHeaderFields& x = a.header;
+    const BmpHeaderFields& y = b.header;
+    return a.refusal == b.refusal && a.needed == b.needed && a.present == b.present && a.systemError == b.systemError &&
+           x.offBits == y.offBits && x.headerSize == y.headerSize && x.width == y.width && x.height == y.height &&
+           x.bitCount == y.bitCount && x.compression == y.compression && x.xPelsPerMeter == y.xPelsPerMeter &&
+           x.clrUsed == y.clrUsed && x.paletteEntries == y.paletteEntries;
 }
 
 bool samePixels(const dib24& a, const dib24& b) {
@@ -143,7 +153,8 @@ void reduceAndWrite(dib24& image) {
 
     dib24 reread;
     startImage(reread);
-    check(readFromMemory(reread, written.data(), written.size()), "written file does not load");
+    BmpReadStatus status;
+    check(readFromMemory(reread, written.data(), written.size(), status), "written file does not load");
     if (image.width == 0 || image.height == 0) {
         check(reread.width == 0 && reread.height == 0, "empty image written as a non-empty one");
     } else {
@@ -159,9 +170,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     dib24 fromFile;
     startImage(fromMemory);
     startImage(fromFile);
-    const bool loadedFromMemory = readFromMemory(fromMemory, data, size);
-    const bool loadedFromFile = readFromRegularFile(fromFile, data, size);
+    BmpReadStatus memoryStatus;
+    BmpReadStatus fileStatus;
+    const bool loadedFromMemory = readFromMemory(fromMemory, data, size, memoryStatus);
+    const bool loadedFromFile = readFromRegularFile(fromFile, data, size, fileStatus);
     check(loadedFromMemory == loadedFromFile, "memory stream and regular file disagree on acceptance");
+    check(sameStatus(memoryStatus, fileStatus), "memory stream and regular file disagree on the status");
+    check(loadedFromMemory == (memoryStatus.refusal == BmpRefusal::none), "the result and the status disagree");
     if (!loadedFromMemory) {
         check(unchangedStartImage(fromMemory) && unchangedStartImage(fromFile), "a refused file changed the image");
         return 0;

@@ -6,6 +6,7 @@
 
 #include "bmp_builder.h"
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,14 +15,22 @@ namespace hostile {
 struct NamedFile {
     std::string name;  // a file name: letters, digits, '-' and '_' only
     testsupport::Bytes bytes;
+    // Hostile files: the reason the programs give on standard error, after
+    // "PROGRAM: PATH: ". Empty for valid files.
+    std::string reason;
 };
 
-// Valid files: each depth, top-down rows, longer headers, biClrUsed
-// variants, gaps, trailing bytes, empty pictures.
+// A file by its name in test reports, rather than as bytes.
+inline void PrintTo(const NamedFile& file, std::ostream* out) { *out << file.name; }
+
+// Valid files: each depth, top-down rows, longer headers (V4, V5, OS/2 2.x,
+// as writers fill them), biClrUsed variants, gaps, trailing bytes, empty
+// pictures.
 std::vector<NamedFile> validFiles();
 
-// Files the reader must refuse: lying headers, overflowing sizes, offsets
-// out of range, truncations.
+// Files the reader must refuse, each with its reason: lying headers,
+// overflowing sizes, offsets out of range, kinds it does not read,
+// truncations.
 std::vector<NamedFile> hostileFiles();
 
 }  // namespace hostile

@@ -2,9 +2,10 @@
 // each kind, from both kinds of stream it meets: a regular file (it checks
 // the bytes left before allocating) and a memory stream, whose length it
 // cannot learn (it reads in bounded pieces). A refusal leaves the image as
-// it was.
+// it was, and gives the same reason from either kind of stream.
 #include "bmp_cases.h"
 #include "dib24.h"
+#include "load_failure.h"
 
 #include <gtest/gtest.h>
 
@@ -39,6 +40,8 @@ std::FILE* openPrefix(const Bytes& bytes, std::size_t length, Stream kind, Bytes
 struct LoadResult {
     bool loaded;
     bool unchanged;  // still the marked 1 x 1 start-up image
+    BmpRefusal refusal;
+    std::string reason;  // as the programs print it
 };
 
 LoadResult load(const Bytes& bytes, std::size_t length, Stream kind) {
@@ -50,11 +53,13 @@ LoadResult load(const Bytes& bytes, std::size_t length, Stream kind) {
     Bytes copy;
     std::FILE* file = openPrefix(bytes, length, kind, copy);
     if (!file) throw std::runtime_error("cannot open a stream");
-    const bool loaded = image.readBmp(file);
+    LoadStatus status;
+    status.opened = true;
+    const bool loaded = image.readBmp(file, status.read);
     std::fclose(file);
     const bool unchanged = image.width == 1 && image.height == 1 && image.pixels && image.pixels[0] == 0x0A &&
                            image.pixels[1] == 0x0B && image.pixels[2] == 0x0C;
-    return {loaded, unchanged};
+    return {loaded, unchanged, status.read.refusal, loadFailureReason(status)};
 }
 
 const char* name(Stream kind) { return kind == Stream::memory ? "memory stream" : "regular file"; }
@@ -65,6 +70,7 @@ TEST(ReaderRefusalTest, EveryHostileFileIsRefusedFromEitherKindOfStream) {
             const LoadResult result = load(file.bytes, file.bytes.size(), kind);
             EXPECT_FALSE(result.loaded) << file.name << " from a " << name(kind);
             EXPECT_TRUE(result.unchanged) << file.name << " from a " << name(kind);
+            EXPECT_EQ(result.reason, file.reason) << file.name << " from a " << name(kind);
         }
     }
 }
@@ -72,7 +78,9 @@ TEST(ReaderRefusalTest, EveryHostileFileIsRefusedFromEitherKindOfStream) {
 TEST(ReaderRefusalTest, EveryValidSeedLoadsFromEitherKindOfStream) {
     for (const auto& file : validFiles()) {
         for (Stream kind : {Stream::regularFile, Stream::memory}) {
-            EXPECT_TRUE(load(file.bytes, file.bytes.size(), kind).loaded) << file.name << " from a " << name(kind);
+            const LoadResult result = load(file.bytes, file.bytes.size(), kind);
+            EXPECT_TRUE(result.loaded) << file.name << " from a " << name(kind) << ": " << result.reason;
+            EXPECT_EQ(result.refusal, BmpRefusal::none) << file.name;
         }
     }
 }
@@ -83,11 +91,18 @@ TEST(ReaderRefusalTest, EveryProperPrefixOfAValidFileIsRefused) {
     for (const auto& file : validFiles()) {
         if (file.name.find("trailing") != std::string::npos) continue;  // its prefixes may be whole files
         for (std::size_t length = 0; length < file.bytes.size(); ++length) {
+            std::string reasons[2];
             for (Stream kind : {Stream::regularFile, Stream::memory}) {
                 const LoadResult result = load(file.bytes, length, kind);
                 EXPECT_FALSE(result.loaded) << file.name << " cut to " << length << " bytes, " << name(kind);
                 EXPECT_TRUE(result.unchanged) << file.name << " cut to " << length << " bytes, " << name(kind);
+                // Only a cut can be wrong with such a file.
+                EXPECT_TRUE(result.refusal == BmpRefusal::truncatedHeaders ||
+                            result.refusal == BmpRefusal::pixelArrayShort)
+                    << file.name << " cut to " << length << " bytes: " << result.reason;
+                reasons[kind == Stream::memory] = result.reason;
             }
+            EXPECT_EQ(reasons[0], reasons[1]) << file.name << " cut to " << length << " bytes";
         }
     }
 }

@@ -2,8 +2,13 @@
 #include "dib24.h"
 #include "pictures.h"
 
+#ifndef _WIN32
+#include "platform_test_hooks.h"
+#endif
+
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -24,6 +29,10 @@ protected:
     bool load(const Bytes& bytes) {
         FilePtr file = openBytes(bytes);
         return image.readBmp(file.get());
+    }
+    bool loadWithStatus(const Bytes& bytes, BmpReadStatus& status) {
+        FilePtr file = openBytes(bytes);
+        return image.readBmp(file.get(), status);
     }
 
     // Refusals leave the start-up image exactly as it was.
@@ -136,8 +145,18 @@ TEST_F(ReadBmp, PaletteSizeComesFromClrUsedOrTheDepth) {
 
 TEST_F(ReadBmp, LongerHeadersAndGapsBeforeThePixelsAreSkipped) {
     const Picture picture = testCard(6, 4);
+    for (const std::uint32_t headerSize : {kHeaderOs2v2, kHeaderV4, kHeaderV5}) {
+        for (const bool topDown : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << headerSize << "-byte header" << (topDown ? ", top-down" : ""));
+            // 24 bits with a longer information header: the pixels start at bfOffBits.
+            const ColourSpace space = headerSize == kHeaderV4 ? ColourSpace::calibrated : ColourSpace::sRGB;
+            const BmpLayout layout = layoutOf(headerSize, space, topDown ? 13 : 0, topDown);
+            ASSERT_TRUE(load(bmp24(picture, layout)));
+            EXPECT_EQ(loaded(), picture);
+        }
+    }
+    // Zero-filled longer headers, as before.
     for (const std::uint32_t headerSize : {108u, 124u}) {
-        // 24 bits with a longer information header: the pixels start at bfOffBits.
         Bytes plain = bmp24(picture);
         Bytes longer(plain.begin(), plain.begin() + 54);
         longer.resize(14 + headerSize, 0x5A);
@@ -147,17 +166,109 @@ TEST_F(ReadBmp, LongerHeadersAndGapsBeforeThePixelsAreSkipped) {
         ASSERT_TRUE(load(longer)) << headerSize;
         EXPECT_EQ(loaded(), picture);
     }
-    // 8 bits with a 124-byte header: the palette is still taken from offset 54,
-    // inside the longer header; the pixels come from bfOffBits.
+}
+
+// V4, V5 and OS/2 2.x headers as ImageMagick, GIMP and OS/2 write them: the
+// file palette starts at file offset 14 + biSize, after the masks, the
+// colour space, the endpoints, the gammas and the profile fields.
+TEST_F(ReadBmp, ThePaletteFollowsTheHeaderWhoseLengthBiSizeGives) {
+    std::vector<Bgr> palette(256);
+    for (int k = 0; k < 256; ++k)
+        palette[static_cast<std::size_t>(k)] = {static_cast<std::uint8_t>(k), static_cast<std::uint8_t>(100 + k / 2),
+                                                static_cast<std::uint8_t>(255 - k)};
+    struct Layout {
+        std::uint32_t headerSize;
+        ColourSpace colourSpace;
+        std::size_t gap;
+    };
+    const Layout layouts[] = {{kHeaderOs2v2, ColourSpace::sRGB, 0},
+                              {kHeaderOs2v2, ColourSpace::sRGB, 9},
+                              {kHeaderV4, ColourSpace::sRGB, 0},
+                              {kHeaderV4, ColourSpace::calibrated, 30},
+                              {kHeaderV5, ColourSpace::sRGB, 0},
+                              {kHeaderV5, ColourSpace::calibrated, 0},
+                              {kHeaderV5, ColourSpace::embeddedProfile, 140}};
+    for (const int bits : {1, 4, 8}) {
+        const int most = 1 << bits;
+        // biClrUsed 0 (all entries), below the maximum, and a single entry.
+        for (const int colours : {most, most / 2 + 1, 1}) {
+            const std::uint32_t clrUsed = colours == most ? 0 : static_cast<std::uint32_t>(colours);
+            const std::vector<Bgr> used(palette.begin(), palette.begin() + colours);
+            const auto indices = cycling(13, 5, colours);
+            for (const Layout& l : layouts) {
+                SCOPED_TRACE(::testing::Message() << bits << " bits, " << colours << " colours, " << l.headerSize
+                                                  << "-byte header, gap " << l.gap);
+                const Bytes file =
+                    bmpIndexed(bits, 13, 5, used, indices, clrUsed, layoutOf(l.headerSize, l.colourSpace, l.gap));
+                ASSERT_EQ(getU32(file, 10), 14 + l.headerSize + 4 * colours + l.gap);
+                BmpReadStatus status;
+                ASSERT_TRUE(loadWithStatus(file, status));
+                EXPECT_EQ(loaded(), expectedFromIndices(13, 5, used, indices));
+                EXPECT_EQ(status.refusal, BmpRefusal::none);
+                EXPECT_EQ(status.header.headerSize, l.headerSize);
+                EXPECT_EQ(status.header.paletteEntries, colours);
+            }
+        }
+    }
+}
+
+// Indices past biClrUsed read as black also when the palette follows a
+// longer header: the entries after the palette (a profile) are not colours.
+TEST_F(ReadBmp, AnIndexPastALongerHeadersPaletteReadsAsBlack) {
+    const BmpLayout layout = layoutOf(kHeaderV5, ColourSpace::embeddedProfile, 64);
+    ASSERT_TRUE(load(bmpIndexed(8, 3, 1, {{1, 2, 3}, {4, 5, 6}}, {0, 1, 2}, 2, layout)));
+    EXPECT_EQ(loaded().at(0, 0), (Bgr{1, 2, 3}));
+    EXPECT_EQ(loaded().at(1, 0), (Bgr{4, 5, 6}));
+    EXPECT_EQ(loaded().at(2, 0), (Bgr{0, 0, 0}));
+}
+
+// A 40-byte header reads as it always has: palette at file offset 54,
+// pixels at bfOffBits, whatever lies between them skipped.
+TEST_F(ReadBmp, A40ByteHeaderTakesItsPaletteFromOffset54) {
     const std::vector<std::uint8_t> indices = {0, 1, 2, 3, 3, 2};
-    Bytes file = bmpIndexed(8, 3, 2, kFour, indices, 4);
-    putU32(file, 14, 124);
-    Bytes withGap(file.begin(), file.begin() + 54 + 16);
-    withGap.resize(withGap.size() + 100, 0x77);  // a gap after the palette
-    withGap.insert(withGap.end(), file.begin() + 54 + 16, file.end());
-    putU32(withGap, 10, 54 + 16 + 100);
-    ASSERT_TRUE(load(withGap));
+    const Bytes file = bmpIndexed(8, 3, 2, kFour, indices, 4, layoutOf(kHeaderV3, ColourSpace::sRGB, 100));
+    EXPECT_EQ(file[54], kFour[0].b);
+    EXPECT_EQ(file[58 + 2], kFour[1].r);
+    ASSERT_TRUE(load(file));
     EXPECT_EQ(loaded(), expectedFromIndices(3, 2, kFour, indices));
+}
+
+TEST_F(ReadBmp, HeadersShorterThan40BytesOrLongerThanTheirBlockAreRefused) {
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        BmpRefusal refusal;
+        std::uint32_t headerSize;
+        std::int64_t needed, present;
+    };
+    const Bytes good8 = bmpIndexed(8, 4, 3, kFour, cycling(4, 3, 4), 4);  // bfOffBits 70
+    auto withSize = [](Bytes b, std::uint32_t size) {
+        putU32(b, 14, size);
+        return b;
+    };
+    const Case cases[] = {
+        {"OS/2 1.x, 8 bits", bmpOs2v1(8, 4, 3, kFour, cycling(4, 3, 4)), BmpRefusal::headerTooShort, 12, 0, 0},
+        {"OS/2 1.x, 1 bit, 1 x 1", bmpOs2v1(1, 1, 1, kFour, {1}), BmpRefusal::headerTooShort, 12, 0, 0},
+        {"short OS/2 2.x header", withSize(good8, 16), BmpRefusal::headerTooShort, 16, 0, 0},
+        {"biSize 0", withSize(good8, 0), BmpRefusal::headerTooShort, 0, 0, 0},
+        {"biSize 39", withSize(good8, 39), BmpRefusal::headerTooShort, 39, 0, 0},
+        // The header block of 56 bytes holds the 40-byte header and 4 entries.
+        {"biSize larger than the header block", withSize(good8, 108), BmpRefusal::headerBlockShort, 108, 108, 56},
+        {"biSize leaves no room for the palette", withSize(good8, 44), BmpRefusal::headerBlockShort, 44, 60, 56},
+        {"biSize 0xFFFFFFFF", withSize(good8, 0xFFFFFFFFu), BmpRefusal::headerBlockShort, 0xFFFFFFFFu, 0xFFFFFFFF, 56},
+        {"biSize 0xFFFFFFFF, 24 bits", withSize(bmp24(testCard(2, 2)), 0xFFFFFFFFu), BmpRefusal::headerBlockShort,
+         0xFFFFFFFFu, 0xFFFFFFFF, 40},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        BmpReadStatus status;
+        EXPECT_FALSE(loadWithStatus(c.bytes, status));
+        expectUnchanged();
+        EXPECT_EQ(status.refusal, c.refusal);
+        EXPECT_EQ(status.header.headerSize, c.headerSize);
+        EXPECT_EQ(status.needed, c.needed);
+        EXPECT_EQ(status.present, c.present);
+    }
 }
 
 TEST_F(ReadBmp, TopDownFilesLoadUpright) {
@@ -204,12 +315,13 @@ TEST_F(ReadBmp, AZeroSideGivesAnEmptyImageAndSuccess) {
     }
 }
 
-TEST_F(ReadBmp, RefusedFilesLeaveTheImageUntouched) {
+TEST_F(ReadBmp, RefusedFilesLeaveTheImageUntouchedAndSayWhy) {
     const Bytes good24 = bmp24(testCard(4, 3));
     const Bytes good8 = bmpIndexed(8, 4, 3, kFour, cycling(4, 3, 4), 4);
     struct Case {
         const char* what;
         Bytes bytes;
+        BmpRefusal refusal;
     };
     std::vector<Case> cases;
     auto with = [](Bytes b, std::size_t offset, std::uint32_t value) {
@@ -220,34 +332,123 @@ TEST_F(ReadBmp, RefusedFilesLeaveTheImageUntouched) {
         putU16(b, offset, value);
         return b;
     };
-    cases.push_back({"empty file", {}});
-    cases.push_back({"thirteen bytes", Bytes(good24.begin(), good24.begin() + 13)});
-    cases.push_back({"MB signature", with16(good24, 0, 0x424D)});
-    cases.push_back({"run-length 8 bit", with(good8, 30, 1)});
-    cases.push_back({"bit fields 24 bit", with(good24, 30, 3)});
-    cases.push_back({"16 bits", with16(good24, 28, 16)});
-    cases.push_back({"32 bits", with16(good24, 28, 32)});
-    cases.push_back({"2 bits", with16(good24, 28, 2)});
-    cases.push_back({"pixel array one byte short", Bytes(good24.begin(), good24.end() - 1)});
-    cases.push_back({"negative width", with(good24, 18, static_cast<std::uint32_t>(-4))});
-    cases.push_back({"height -2147483648", with(good24, 22, 0x80000000u)});
-    cases.push_back({"bfOffBits negative", with(good24, 10, 0xFFFFFFF0u)});
-    cases.push_back({"bfOffBits below 14", with(good24, 10, 10)});
-    cases.push_back({"bfOffBits inside the information header", with(good24, 10, 40)});
-    cases.push_back({"8-bit palette cut short by bfOffBits", with(good8, 10, 54 + 8)});
-    cases.push_back({"biClrUsed past bfOffBits", with(good8, 46, 5)});
-    cases.push_back({"biClrUsed huge", with(good8, 46, 0xFFFFFFFFu)});
-    cases.push_back({"bfOffBits beyond the end", with(good24, 10, 100000)});
-    cases.push_back({"claims 20000 x 20000", with(with(good24, 18, 20000), 22, 20000)});
-    cases.push_back({"stride x height beyond 32 bits", with(with(good24, 18, 100000), 22, 100000)});
+    cases.push_back({"empty file", {}, BmpRefusal::truncatedHeaders});
+    cases.push_back({"thirteen bytes", Bytes(good24.begin(), good24.begin() + 13), BmpRefusal::truncatedHeaders});
+    cases.push_back({"MB signature", with16(good24, 0, 0x424D), BmpRefusal::notBmp});
+    cases.push_back({"OS/2 1.x header", bmpOs2v1(4, 2, 2, kFour, {0, 1, 2, 3}), BmpRefusal::headerTooShort});
+    cases.push_back({"run-length 8 bit", with(good8, 30, 1), BmpRefusal::compressed});
+    cases.push_back({"bit fields 24 bit", with(good24, 30, 3), BmpRefusal::compressed});
+    cases.push_back(
+        {"run-length and 16 bits: compression first", with16(with(good24, 30, 1), 28, 16), BmpRefusal::compressed});
+    cases.push_back({"16 bits", with16(good24, 28, 16), BmpRefusal::unsupportedDepth});
+    cases.push_back({"32 bits", with16(good24, 28, 32), BmpRefusal::unsupportedDepth});
+    cases.push_back({"2 bits", with16(good24, 28, 2), BmpRefusal::unsupportedDepth});
+    cases.push_back(
+        {"pixel array one byte short", Bytes(good24.begin(), good24.end() - 1), BmpRefusal::pixelArrayShort});
+    cases.push_back({"negative width", with(good24, 18, static_cast<std::uint32_t>(-4)), BmpRefusal::negativeWidth});
+    cases.push_back({"height -2147483648", with(good24, 22, 0x80000000u), BmpRefusal::heightMin});
+    cases.push_back({"bfOffBits negative", with(good24, 10, 0xFFFFFFF0u), BmpRefusal::headerBlockShort});
+    cases.push_back({"bfOffBits below 14", with(good24, 10, 10), BmpRefusal::headerBlockShort});
+    cases.push_back({"bfOffBits inside the information header", with(good24, 10, 40), BmpRefusal::headerBlockShort});
+    cases.push_back({"8-bit palette cut short by bfOffBits", with(good8, 10, 54 + 8), BmpRefusal::headerBlockShort});
+    cases.push_back({"biClrUsed past bfOffBits", with(good8, 46, 5), BmpRefusal::headerBlockShort});
+    cases.push_back({"biClrUsed huge", with(good8, 46, 0xFFFFFFFFu), BmpRefusal::headerBlockShort});
+    cases.push_back({"bfOffBits beyond the end", with(good24, 10, 100000), BmpRefusal::truncatedHeaders});
+    cases.push_back({"claims 20000 x 20000", with(with(good24, 18, 20000), 22, 20000), BmpRefusal::pixelArrayShort});
+    cases.push_back(
+        {"stride x height beyond 32 bits", with(with(good24, 18, 100000), 22, 100000), BmpRefusal::tooLarge});
     cases.push_back({"1-bit picture whose image would not fit 32 bits",
-                     with(with(bmpIndexed(1, 8, 1, kFour, cycling(8, 1, 2), 2), 18, 65536), 22, 65536)});
+                     with(with(bmpIndexed(1, 8, 1, kFour, cycling(8, 1, 2), 2), 18, 65536), 22, 65536),
+                     BmpRefusal::tooLarge});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_FALSE(load(c.bytes));
+        BmpReadStatus status;
+        EXPECT_FALSE(loadWithStatus(c.bytes, status));
+        EXPECT_EQ(status.refusal, c.refusal);
         expectUnchanged();
     }
 }
+
+TEST_F(ReadBmp, ACutGivesTheBytesNeededAndTheBytesThere) {
+    const Bytes good8 = bmpIndexed(8, 4, 3, kFour, cycling(4, 3, 4), 4);  // 70 bytes of headers, 12 of pixels
+    BmpReadStatus status;
+    EXPECT_FALSE(loadWithStatus(Bytes(good8.begin(), good8.begin() + 60), status));
+    EXPECT_EQ(status.refusal, BmpRefusal::truncatedHeaders);
+    EXPECT_EQ(status.needed, 70);
+    EXPECT_EQ(status.present, 60);
+    EXPECT_FALSE(loadWithStatus(Bytes(good8.begin(), good8.begin() + 75), status));
+    EXPECT_EQ(status.refusal, BmpRefusal::pixelArrayShort);
+    EXPECT_EQ(status.needed, 12);
+    EXPECT_EQ(status.present, 5);
+    expectUnchanged();
+}
+
+TEST_F(ReadBmp, TheStatusOfALoadedFileHoldsItsHeader) {
+    BmpLayout layout;
+    layout.headerSize = kHeaderV5;
+    layout.pelsPerMetre = 3780;
+    BmpReadStatus status;
+    ASSERT_TRUE(loadWithStatus(bmpIndexed(4, 5, 2, kFour, cycling(5, 2, 4), 4, layout), status));
+    EXPECT_EQ(status.refusal, BmpRefusal::none);
+    EXPECT_EQ(status.header.offBits, 14 + 124 + 16);
+    EXPECT_EQ(status.header.headerSize, 124u);
+    EXPECT_EQ(status.header.width, 5);
+    EXPECT_EQ(status.header.height, 2);
+    EXPECT_EQ(status.header.bitCount, 4);
+    EXPECT_EQ(status.header.compression, 0u);
+    EXPECT_EQ(status.header.xPelsPerMeter, 3780);
+    EXPECT_EQ(status.header.clrUsed, 4u);
+    EXPECT_EQ(status.header.paletteEntries, 4);
+}
+
+#ifndef _WIN32
+// GDI cannot make the new image's buffer (memory is short): the file is
+// refused and the image is the one it was, on each road through the reader:
+// a 24-bit file read straight into the new image, a 24-bit stream of
+// unknown length, and each indexed depth.
+TEST_F(ReadBmp, AnImageThatCannotBeMadeLeavesTheOldOne) {
+    struct LiftLimit {
+        ~LiftLimit() { platform::test::limitDibSectionBytes(-1); }
+    } lift;
+    platform::test::limitDibSectionBytes(1000);  // a 20 x 20 image needs 1200
+    const Picture picture = testCard(20, 20);
+    const std::vector<Bytes> files = {
+        bmp24(picture), bmp24(picture, 2835, true), bmpIndexed(1, 20, 20, kFour, cycling(20, 20, 2), 2),
+        bmpIndexed(4, 20, 20, kFour, cycling(20, 20, 4), 4), bmpIndexed(8, 20, 20, kFour, cycling(20, 20, 4), 4)};
+    for (const Bytes& file : files) {
+        SCOPED_TRACE(::testing::Message() << static_cast<int>(file[28]) << " bits");
+        BmpReadStatus status;
+        EXPECT_FALSE(loadWithStatus(file, status));
+        EXPECT_EQ(status.refusal, BmpRefusal::noMemory);
+        EXPECT_EQ(status.header.width, 20);
+        expectUnchanged();
+        // From a stream whose length the reader cannot learn.
+        Bytes copy = file;
+        std::FILE* stream = fmemopen(copy.data(), copy.size(), "rb");
+        ASSERT_NE(stream, nullptr);
+        EXPECT_FALSE(image.readBmp(stream, status));
+        std::fclose(stream);
+        EXPECT_EQ(status.refusal, BmpRefusal::noMemory);
+        expectUnchanged();
+    }
+    // Within the limit, the same road loads.
+    platform::test::limitDibSectionBytes(1200);
+    ASSERT_TRUE(load(files[0]));
+    EXPECT_EQ(loaded(), picture);
+}
+
+// A stream that fails while it is read: the system's error, not a cut.
+TEST_F(ReadBmp, AReadErrorIsReportedWithTheSystemsReason) {
+    std::FILE* folder = std::fopen(".", "rb");
+    if (!folder) GTEST_SKIP() << "this system does not open folders as files";
+    BmpReadStatus status;
+    EXPECT_FALSE(image.readBmp(folder, status));
+    std::fclose(folder);
+    EXPECT_EQ(status.refusal, BmpRefusal::readError);
+    EXPECT_EQ(status.systemError, EISDIR);
+    expectUnchanged();
+}
+#endif
 
 TEST_F(ReadBmp, EveryProperPrefixOfAValidFileIsRefused) {
     const std::vector<Bytes> files = {

@@ -273,6 +273,26 @@ std::vector<Input> converterInputs() {
         inputs.push_back({"one_bit", bmpIndexed(1, 13, 7, {{0, 0, 0}, {255, 255, 255}}, bits, 0)});
     }
     inputs.push_back({"one_pixel", bmp24(Picture(1, 1, {1, 2, 3}))});
+    // Longer headers, as ImageMagick, GIMP and OS/2 write them: the palette
+    // follows the biSize bytes of the header.
+    {
+        std::vector<Bgr> palette;
+        for (int i = 0; i < 256; ++i)
+            palette.push_back(
+                {static_cast<std::uint8_t>(i * 7), static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i)});
+        auto indexed = [&](int bits, int colours, std::uint32_t clrUsed, std::uint32_t headerSize, ColourSpace space,
+                           std::size_t gap) {
+            std::vector<std::uint8_t> indices;
+            for (int i = 0; i < 29 * 8; ++i) indices.push_back(static_cast<std::uint8_t>((i * 11 + i / 29) % colours));
+            return bmpIndexed(bits, 29, 8, std::vector<Bgr>(palette.begin(), palette.begin() + colours), indices,
+                              clrUsed, layoutOf(headerSize, space, gap));
+        };
+        inputs.push_back({"v5_four_bit", indexed(4, 16, 16, kHeaderV5, ColourSpace::sRGB, 0)});
+        inputs.push_back({"v5_eight_bit_profile", indexed(8, 200, 200, kHeaderV5, ColourSpace::embeddedProfile, 160)});
+        inputs.push_back({"v4_eight_bit_gap", indexed(8, 256, 0, kHeaderV4, ColourSpace::calibrated, 31)});
+        inputs.push_back({"v5_one_bit", indexed(1, 2, 2, kHeaderV5, ColourSpace::sRGB, 0)});
+        inputs.push_back({"os2v2_four_bit", indexed(4, 9, 9, kHeaderOs2v2, ColourSpace::sRGB, 0)});
+    }
     return inputs;
 }
 
@@ -305,7 +325,22 @@ TEST_F(WineTest, TheBatchConverterReplacesAnExistingOutputAndRefusesLikeLinux) {
     Bytes sixteenBit = bmp24(gradient(4, 4));
     putU16(sixteenBit, 28, 16);
     writeFile((dir / "16.bmp").string(), sixteenBit);
-    for (const char* bad : {"missing.bmp", "16.bmp"}) {
+    const BmpLayout v5 = layoutOf(kHeaderV5);
+    Bytes rle = bmpIndexed(8, 4, 4, {{0, 0, 0}, {9, 9, 9}}, std::vector<std::uint8_t>(16, 1), 2, v5);
+    putU32(rle, 30, 1);
+    writeFile((dir / "rle.bmp").string(), rle);
+    writeFile((dir / "os2.bmp").string(), bmpOs2v1(8, 3, 3, {{1, 2, 3}}, std::vector<std::uint8_t>(9, 0)));
+    Bytes cut = bmpIndexed(4, 9, 9, {{1, 2, 3}}, std::vector<std::uint8_t>(81, 0), 1, v5);
+    cut.resize(cut.size() - 3);
+    writeFile((dir / "cut.bmp").string(), cut);
+    const std::pair<const char*, const char*> cases[] = {
+        {"missing.bmp", "cannot open (No such file or directory)"},
+        {"16.bmp", "16 bits per pixel is not supported (1, 4, 8 or 24 only)"},
+        {"rle.bmp", "run-length compressed (RLE8) BMP is not supported; save it uncompressed"},
+        {"os2.bmp", "OS/2 1.x BMP (12-byte header) is not supported; save it as a Windows BMP"},
+        {"cut.bmp", "pixel array cut short: 72 bytes expected, 69 present"},
+    };
+    for (const auto& [bad, reason] : cases) {
         SCOPED_TRACE(bad);
         const ProgramRun onLinux = runToEnd({REDUCEBMP_PATH, bad, "a.bmp"}, dir, locale);
         const ProgramRun onWindows = runToEnd(underWine("app/reducebmp.exe", {bad, "b.bmp"}), dir, locale);
@@ -314,6 +349,9 @@ TEST_F(WineTest, TheBatchConverterReplacesAnExistingOutputAndRefusesLikeLinux) {
         bool crlf = false;
         EXPECT_EQ(textDifference(withoutCarriageReturns(onWindows.out, crlf), onLinux.out), "");
         EXPECT_EQ(onWindows.out, std::string("Cannot load input file : ") + bad + "\r\n");
+        // The reason, in the same words: the system's reason comes from the C runtime there.
+        EXPECT_EQ(onLinux.err, std::string("reducebmp: ") + bad + ": " + reason + "\n");
+        EXPECT_EQ(onWindows.err, std::string("reducebmp: ") + bad + ": " + reason + "\r\n");
         EXPECT_FALSE(fs::exists(dir / "b.bmp"));
     }
 }
@@ -473,7 +511,7 @@ std::string firstDifference(const Picture& shown, const Picture& expected) {
 struct ViewerCase {
     const char* name;
     Locale locale;
-    int picture;  // 0: the bundled test card, 1: an odd-width generated picture
+    int picture;  // 0: the bundled test card, 1: an odd-width generated picture, 2: a 4-bit file with a V5 header
     // The system DPI: 96, or 144 for a display scaled to 150 %. Wine 8 runs
     // every program per-monitor-DPI-aware, whatever its manifest says, and
     // never stretches a window; so at 144 these cases check that the window is
@@ -525,10 +563,21 @@ TEST_P(WineViewer, ShowsTheReducedImageUnderItsTitleAndClosesCleanly) {
     // Else the cases at 144 DPI would test 96 once more.
     ASSERT_EQ(frame.dpi, c.dpi);
 
-    if (c.picture == 0)
+    if (c.picture == 0) {
         writeFile((dir / "in.bmp").string(), readFile(std::string(DATA_DIR) + "/test_card.bmp"));
-    else
+    } else if (c.picture == 1) {
         writeFile((dir / "in.bmp").string(), bmp24(testCard(203, 61, 11)));
+    } else {
+        // As ImageMagick writes a 16-colour picture: the palette after the 124-byte header
+        // (wide enough for the window's smallest width).
+        std::vector<Bgr> sixteen;
+        std::vector<std::uint8_t> indices;
+        for (int i = 0; i < 16; ++i)
+            sixteen.push_back({static_cast<std::uint8_t>(i * 15), 90, static_cast<std::uint8_t>(255 - i * 13)});
+        for (int i = 0; i < 161 * 41; ++i)
+            indices.push_back(static_cast<std::uint8_t>((i % 161 / 9 + i / 161 / 5) % 16));
+        writeFile((dir / "in.bmp").string(), bmpIndexed(4, 161, 41, sixteen, indices, 16, layoutOf(kHeaderV5)));
+    }
     const Expected expected = expectedFor(dir / "in.bmp");
 
     Child viewer(underWine("app/reduceview.exe", {"in.bmp"}), dir, c.locale);
@@ -592,7 +641,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, WineViewer,
                                            ViewerCase{"odd_width_c", kLocales[0], 1, 96},
                                            ViewerCase{"odd_width_japanese", kLocales[1], 1, 96},
                                            ViewerCase{"test_card_c_144dpi", kLocales[0], 0, 144},
-                                           ViewerCase{"odd_width_japanese_144dpi", kLocales[1], 1, 144}),
+                                           ViewerCase{"odd_width_japanese_144dpi", kLocales[1], 1, 144},
+                                           ViewerCase{"v5_palette_c", kLocales[0], 2, 96}),
                          [](const ::testing::TestParamInfo<ViewerCase>& param) { return param.param.name; });
 
 TEST_F(WineTest, TheViewerRefusesLikeLinuxWithoutAWindow) {
@@ -603,6 +653,17 @@ TEST_F(WineTest, TheViewerRefusesLikeLinuxWithoutAWindow) {
     const ProgramRun missing = runToEnd(underWine("app/reduceview.exe", {"missing.bmp"}), dir, locale);
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.out, "Cannot load input file : missing.bmp\r\n");
+    EXPECT_EQ(missing.err, "reduceview: missing.bmp: cannot open (No such file or directory)\r\n");
+    Bytes bitFields = bmp24(gradient(5, 5));
+    putU32(bitFields, 30, 3);
+    putU16(bitFields, 28, 32);
+    writeFile((dir / "32.bmp").string(), bitFields);
+    const ProgramRun refused = runToEnd(underWine("app/reduceview.exe", {"32.bmp"}), dir, locale);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.out, "Cannot load input file : 32.bmp\r\n");
+    EXPECT_EQ(refused.err,
+              "reduceview: 32.bmp: bit-field (BI_BITFIELDS) BMP of 32 bits per pixel is not supported; save it "
+              "uncompressed with 1, 4, 8 or 24 bits per pixel\r\n");
 }
 
 }  // namespace

@@ -1,0 +1,107 @@
+// The load both programs make (loadImage) and the reason they print for
+// each refusal (loadFailureReason), on files opened by name as the programs
+// open them. Built for Linux and for Windows, where it runs under Wine with
+// the system's own GDI and C runtime: the reasons are the same words there.
+#include "bmp_cases.h"
+#include "load_failure.h"
+#include "pictures.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::Bytes;
+
+class ProgramLoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        dir = fs::temp_directory_path() / ("cr_load_" + std::to_string(stamp) + "_" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+
+    std::string write(const std::string& name, const Bytes& bytes) const {
+        const std::string path = (dir / name).string();
+        testsupport::writeFile(path, bytes);
+        return path;
+    }
+
+    // The reason for a refusal; "" when the file loaded.
+    std::string reasonFor(const std::string& path) {
+        LoadStatus status;
+        if (loadImage(image, path.c_str(), status)) return "";
+        EXPECT_NE(image.pixels, nullptr) << path;
+        EXPECT_EQ(image.width, 1) << "a refusal leaves the 1 x 1 start-up image: " << path;
+        EXPECT_EQ(image.height, 1) << path;
+        return loadFailureReason(status);
+    }
+
+    fs::path dir;
+    dib24 image;
+};
+
+TEST_F(ProgramLoad, EveryHostileFileIsRefusedWithItsReason) {
+    for (const auto& file : hostile::hostileFiles()) {
+        EXPECT_EQ(reasonFor(write(file.name + ".bmp", file.bytes)), file.reason) << file.name;
+    }
+}
+
+TEST_F(ProgramLoad, EveryValidFileLoads) {
+    for (const auto& file : hostile::validFiles()) {
+        EXPECT_EQ(reasonFor(write(file.name + ".bmp", file.bytes)), "") << file.name;
+    }
+}
+
+TEST_F(ProgramLoad, AMissingFileCannotBeOpened) {
+    EXPECT_EQ(reasonFor((dir / "no such file.bmp").string()), "cannot open (No such file or directory)");
+}
+
+TEST_F(ProgramLoad, AFolderIsRefusedWithTheSystemsReason) {
+    fs::create_directory(dir / "folder.bmp");
+#ifdef _WIN32
+    // The C runtime does not open a folder as a file.
+    EXPECT_EQ(reasonFor((dir / "folder.bmp").string()), "cannot open (Permission denied)");
+#else
+    // POSIX opens it; the first read fails.
+    EXPECT_EQ(reasonFor((dir / "folder.bmp").string()), "cannot read (Is a directory)");
+#endif
+}
+
+// The palette follows the header whose length biSize gives: the same
+// picture whatever header a writer chose.
+TEST_F(ProgramLoad, LongerHeadersGiveTheSamePictureAsA40ByteHeader) {
+    std::vector<testsupport::Bgr> palette;
+    for (int i = 0; i < 256; ++i)
+        palette.push_back(
+            {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i * 5), static_cast<std::uint8_t>(~i)});
+    std::vector<std::uint8_t> indices(17 * 6);
+    for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<std::uint8_t>(i * 13 % 256);
+    for (const int bits : {1, 4, 8}) {
+        const int colours = 1 << bits;
+        std::vector<std::uint8_t> used = indices;
+        for (auto& index : used) index = static_cast<std::uint8_t>(index % colours);
+        const std::vector<testsupport::Bgr> entries(palette.begin(), palette.begin() + colours);
+        ASSERT_EQ(reasonFor(write("v3.bmp", testsupport::bmpIndexed(bits, 17, 6, entries, used, 0))), "");
+        const testsupport::Picture expected = testsupport::pictureOf(image.view());
+        for (const std::uint32_t headerSize :
+             {testsupport::kHeaderOs2v2, testsupport::kHeaderV4, testsupport::kHeaderV5}) {
+            SCOPED_TRACE(::testing::Message() << bits << " bits, " << headerSize << "-byte header");
+            const testsupport::BmpLayout layout = testsupport::layoutOf(headerSize, testsupport::ColourSpace::sRGB, 21);
+            ASSERT_EQ(reasonFor(write("longer.bmp", testsupport::bmpIndexed(bits, 17, 6, entries, used, 0, layout))),
+                      "");
+            EXPECT_EQ(testsupport::pictureOf(image.view()), expected);
+        }
+    }
+}
+
+}  // namespace
