@@ -16,8 +16,10 @@ OutputFile::OutputFile(std::string target) : target_(std::move(target)) {}
 OutputFile::~OutputFile() {
     if (file_) std::fclose(file_);
     if (!committed_ && !temporary_.empty()) {
-        std::error_code ignored;
-        fs::remove(pathFromNarrow(temporary_), ignored);
+        // Nothing here may allocate: this runs on the way out of a failure,
+        // memory running short among others. The narrow name is what the
+        // file was made with, on every system.
+        std::remove(temporary_.c_str());
         removeNothingOnEndingSignal();
     }
 }
