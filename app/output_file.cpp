@@ -1,5 +1,6 @@
 #include "output_file.h"
 
+#include "ending_signals.h"
 #include "system_file.h"
 
 #include <cerrno>
@@ -15,8 +16,11 @@ OutputFile::OutputFile(std::string target) : target_(std::move(target)) {}
 OutputFile::~OutputFile() {
     if (file_) std::fclose(file_);
     if (!committed_ && !temporary_.empty()) {
-        std::error_code ignored;
-        fs::remove(pathFromNarrow(temporary_), ignored);
+        // Nothing here may allocate: this runs on the way out of a failure,
+        // memory running short among others. The narrow name is what the
+        // file was made with, on every system.
+        std::remove(temporary_.c_str());
+        removeNothingOnEndingSignal();
     }
 }
 
@@ -61,19 +65,26 @@ bool OutputFile::openTemporary(const std::string& finalPath) {
         std::snprintf(suffix, sizeof suffix, ".%016llx.part", static_cast<unsigned long long>(generator()));
         const std::string candidate = shortName ? narrowFromPath(folder / (std::string(".reducebmp") + suffix))
                                                 : finalPath + suffix;
-        errno = 0;
-        file_ = createNewFile(candidate);
+        // Named for removal on an ending signal as it is made, with no
+        // moment between the two when a signal would leave it behind.
+        int error = 0;
+        holdingEndingSignals([&] {
+            errno = 0;
+            file_ = createNewFile(candidate);
+            error = errno;
+            if (file_) removeOnEndingSignal(candidate);
+        });
         if (file_) {
             temporary_ = candidate;
             finalPath_ = finalPath;
             return true;
         }
-        if (errno == EEXIST) continue;
-        if (errno == ENAMETOOLONG && !shortName) {
+        if (error == EEXIST) continue;
+        if (error == ENAMETOOLONG && !shortName) {
             shortName = true;
             continue;
         }
-        return fail("cannot create a file in its folder", errno);
+        return fail("cannot create a file in its folder", error);
     }
     return fail("no free temporary name beside it", 0);
 }
@@ -104,7 +115,10 @@ bool OutputFile::commit() {
         return true;
     }
     std::error_code ec;
-    fs::rename(pathFromNarrow(temporary_), pathFromNarrow(finalPath_), ec);
+    holdingEndingSignals([&] {
+        fs::rename(pathFromNarrow(temporary_), pathFromNarrow(finalPath_), ec);
+        if (!ec) removeNothingOnEndingSignal();
+    });
     if (ec) {
         error_ = "cannot write " + target_ + ": " + ec.message();
         return false;

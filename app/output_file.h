@@ -7,6 +7,10 @@
 // points to is replaced and the link is kept; a device or a pipe (/dev/null,
 // /dev/stdout, a FIFO) is written in place, since renaming a file over it
 // would destroy it.
+//
+// While the temporary file exists it is named for removal on an ending
+// signal (ending_signals.h), which the program sets up with
+// handleEndingSignals.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,8 @@
 // same lines on standard output, writing the reduced image as an 8-bit
 // indexed BMP instead of showing it. For scripts and machines without a display.
 #include "command_line.h"
+#include "ending_signals.h"
+#include "failure_report.h"
 #include "load_failure.h"
 #include "load_image.h"
 #include "output_file.h"
@@ -10,7 +12,7 @@
 #include "write_indexed_bmp.h"
 
 #include <cstdio>
-#include <new>
+#include <exception>
 #include <optional>
 
 namespace {
@@ -58,15 +60,15 @@ int main(int argc, char** argv) {
         printUsage(reducebmpSynopsis, stderr);
         return 2;
     }
+    handleEndingSignals();
     // A picture the reader accepts can still need more memory than the
     // machine has (the pass keeps two rows of doubles as wide as the image).
     // Caught here so that the output's temporary file is removed on the way
     // out and the failure is reported like the others.
     try {
         return run(argv[1], argv[2]);
-    } catch (const std::bad_alloc&) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "reducebmp: not enough memory to reduce %s\n", argv[1]);
+    } catch (...) {
+        reportFailure("reducebmp", argv[1], std::current_exception());
         return 1;
     }
 }

@@ -16,7 +16,8 @@ std::filesystem::path pathFromNarrow(const std::string& narrow);
 std::string narrowFromPath(const std::filesystem::path& path);
 
 // Creates the file for binary writing, refusing (errno EEXIST) when a file
-// of that name exists already. null with errno set on failure.
+// of that name exists already. null with errno set on failure. The file may
+// be removed while it is open (on Windows too: shared for deletion).
 std::FILE* createNewFile(const std::string& narrow);
 
 // Pushes what the stream has written (already flushed out of its buffer)

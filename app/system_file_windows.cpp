@@ -2,9 +2,10 @@
 
 #include <windows.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <io.h>
-#include <sys/stat.h>
 
 // std::filesystem would read narrow names as UTF-8 (u8path) or through the
 // C library's locale, where fopen and the command line use the ANSI code page.
@@ -30,10 +31,56 @@ std::string narrowFromPath(const std::filesystem::path& path) {
     return narrow;
 }
 
-// fopen's "x" is not known to every msvcrt.dll; _O_EXCL is.
+namespace {
+
+// The C library's errno for what CreateFileA reported, as _open would set it
+// (except a name too long, which _open reports as a missing file).
+int errnoOf(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return EEXIST;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return ENAMETOOLONG;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+        return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return EACCES;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        return ENOMEM;
+    default:
+        return EINVAL;
+    }
+}
+
+}  // namespace
+
+// CreateFileA rather than _open: only so can the file be shared for
+// deletion, which lets the console's handler remove it while it is open
+// (ending_signals_windows.cpp). CREATE_NEW refuses a name that exists (fopen's
+// "x" is not known to every msvcrt.dll).
 std::FILE* createNewFile(const std::string& narrow) {
-    const int fd = _open(narrow.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-    if (fd < 0) return nullptr;
+    const HANDLE handle = CreateFileA(narrow.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = errnoOf(GetLastError());
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
     std::FILE* stream = _fdopen(fd, "wb");
     if (!stream) _close(fd);
     return stream;

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <future>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -348,11 +349,18 @@ std::unique_ptr<Backend> makeX11Backend(std::string& why) {
     // before its first window. It runs on a thread of its own, and a display
     // that has not answered in time is treated as one that cannot be opened
     // (the thread, blocked in Xlib, is abandoned; the process ends it).
+    // Where no thread can be started (the process is short of memory), the
+    // display is opened here, without the limit, rather than not at all.
     constexpr std::chrono::seconds kOpenLimit{10};
     auto opening = std::make_shared<std::promise<Display*>>();
     std::future<Display*> opened = opening->get_future();
-    std::thread([opening, target = std::string(name)] { opening->set_value(XOpenDisplay(target.c_str())); }).detach();
-    Display* display = opened.wait_for(kOpenLimit) == std::future_status::ready ? opened.get() : nullptr;
+    Display* display = nullptr;
+    try {
+        std::thread([opening, target = std::string(name)] { opening->set_value(XOpenDisplay(target.c_str())); }).detach();
+        display = opened.wait_for(kOpenLimit) == std::future_status::ready ? opened.get() : nullptr;
+    } catch (const std::system_error&) {
+        display = XOpenDisplay(name);
+    }
     if (!display) {
         why = std::string("cannot open display ") + name;
         return nullptr;

@@ -3,6 +3,7 @@
 #include "pass_internals.h"
 #include "workers.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -65,13 +66,22 @@ ColourIndex::ColourIndex(const ImageView& image, int workers) : bits_(kWords, 0)
     if (image.empty()) return;
     // Each worker marks its band of rows in a bitmap of its own; the bitmaps
     // are then merged. Bits are set, never cleared, so the order is free.
+    // Any number of workers gives the same bits: the bands are laid out for
+    // as many as could start.
     std::vector<std::vector<std::uint64_t>> extra(static_cast<std::size_t>(workers > 1 ? workers - 1 : 0));
     for (auto& bits : extra) bits.assign(kWords, 0);
-    runWorkers(workers, [&](int w) {
-        std::uint64_t* bits = w == 0 ? bits_.data() : extra[static_cast<std::size_t>(w - 1)].data();
-        forEachKey(image, bandStart(image, w, workers), bandStart(image, w + 1, workers),
-                   [bits](std::uint32_t key) { bits[key >> 6] |= std::uint64_t{1} << (key & 63); });
-    });
+    int bands = 1;
+    runWorkers(
+        workers,
+        [&](int started) {
+            bands = started;
+            extra.resize(static_cast<std::size_t>(started - 1));
+        },
+        [&](int w) {
+            std::uint64_t* bits = w == 0 ? bits_.data() : extra[static_cast<std::size_t>(w - 1)].data();
+            forEachKey(image, bandStart(image, w, bands), bandStart(image, w + 1, bands),
+                       [bits](std::uint32_t key) { bits[key >> 6] |= std::uint64_t{1} << (key & 63); });
+        });
     for (const auto& bits : extra) {
         for (std::uint32_t i = 0; i < kWords; ++i) bits_[i] |= bits[i];
     }
@@ -100,21 +110,29 @@ std::vector<ColourCount> countColours(const ImageView& image, int workers) {
     const std::uint32_t distinct = index.distinct();
     std::vector<ColourCount> colours;
     if (distinct == 0) return colours;
-    // Counts per worker band, added up afterwards.
-    std::vector<std::vector<std::uint32_t>> counts(static_cast<std::size_t>(workers));
-    runWorkers(workers, [&](int w) {
-        std::vector<std::uint32_t>& mine = counts[static_cast<std::size_t>(w)];
-        mine.assign(distinct, 0);
-        const std::int32_t first = bandStart(image, w, workers);
-        const std::int32_t last = bandStart(image, w + 1, workers);
+    // Counts per worker band, added up afterwards; all made before the
+    // workers start, so that a shortage of memory is met on this thread.
+    std::vector<std::vector<std::uint32_t>> counts(static_cast<std::size_t>(std::max(workers, 1)));
+    for (auto& band : counts) band.assign(distinct, 0);
+    int running = 1;
+    runWorkers(
+        workers,
+        [&](int started) {
+            running = started;
+            counts.resize(static_cast<std::size_t>(started));
+        },
+        [&](int w) {
+            std::uint32_t* mine = counts[static_cast<std::size_t>(w)].data();
+            const std::int32_t first = bandStart(image, w, running);
+            const std::int32_t last = bandStart(image, w + 1, running);
 #if defined(__x86_64__)
-        if (havePopcnt()) {
-            countBandPopcnt(index, image, first, last, mine.data());
-            return;
-        }
+            if (havePopcnt()) {
+                countBandPopcnt(index, image, first, last, mine);
+                return;
+            }
 #endif
-        countBand(index, image, first, last, mine.data());
-    });
+            countBand(index, image, first, last, mine);
+        });
     for (std::size_t w = 1; w < counts.size(); ++w) {
         for (std::uint32_t i = 0; i < distinct; ++i) counts[0][i] += counts[w][i];
         std::vector<std::uint32_t>().swap(counts[w]);

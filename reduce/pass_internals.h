@@ -111,7 +111,9 @@ enum class Search { Best, Plain };
 // null, holds (width + 2) x 3 doubles of error already waiting for the top
 // row (zeros in the pass); when `lastRow` is not null it receives the
 // (width + 2) x 3 doubles that the bottom row passed on. With more than one
-// worker, rows go round the workers and each row trails the row above it.
+// worker, rows go round the workers and each row trails the row above it
+// (wavefront.h). Running short of memory throws std::bad_alloc on the
+// calling thread, once every worker has stopped.
 void remapImage(const ImageView& image, const Palette& palette, std::int32_t paletteCount, int workers,
                 const double* firstRow, double* lastRow, Search search = Search::Best);
 

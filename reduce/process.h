@@ -10,5 +10,7 @@
 #include "text_sink.h"
 
 // Returns the palette that every pixel now holds one colour of. The lowest
-// index of a colour in it is the entry that its pixels chose.
+// index of a colour in it is the entry that its pixels chose. Running short
+// of memory throws std::bad_alloc, with every worker thread of the pass
+// joined; the image may then be partly rewritten.
 Palette reduceImage(const ImageView& image, TextSink& out);

@@ -6,6 +6,14 @@
 
 namespace pass {
 
-void runWorkers(int workers, const std::function<void(int worker)>& job);
+// Starts up to `workers` - 1 threads and holds them until plan(n) has run on
+// the calling thread, n being the number of workers that can take part (the
+// threads that started, plus the calling thread). Then runs job(0) ..
+// job(n - 1), job(0) on the calling thread. A thread that cannot be started
+// is no failure: the work is planned for the workers there are, so a job
+// must give the same result for any n. Whatever plan or a job throws is
+// caught; once every thread has been joined, the first failure (by worker
+// number) is thrown again on the calling thread. Returns n.
+int runWorkers(int workers, const std::function<void(int workers)>& plan, const std::function<void(int worker)>& job);
 
 }  // namespace pass

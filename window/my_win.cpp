@@ -48,7 +48,15 @@ void MyWin::process() {
 LRESULT MyWin::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
-        process();
+        // No exception may unwind through the system's frames that called
+        // this procedure: a pass that fails (memory running short) is kept
+        // for the driver to report, and the window is not made.
+        try {
+            process();
+        } catch (...) {
+            failure = std::current_exception();
+            return -1;
+        }
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint;

@@ -6,6 +6,8 @@
 #include "dib24.h"
 #include "nwindow.h"
 
+#include <exception>
+
 class MyWin : public NWindow {
 public:
     MyWin();
@@ -24,4 +26,6 @@ public:
     static constexpr DWORD kViewerStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
     dib24* image;
+    // Set when the pass failed inside creation (then no window was made).
+    std::exception_ptr failure;
 };

@@ -60,7 +60,8 @@ TempDir::~TempDir() {
     if (!root_.empty()) std::filesystem::remove_all(root_, ignored);
 }
 
-Child::Child(const std::vector<std::string>& argv, const std::map<std::string, std::optional<std::string>>& env) {
+Child::Child(const std::vector<std::string>& argv, const std::map<std::string, std::optional<std::string>>& env,
+             int stdoutFd) {
     char outName[] = "/tmp/cr-e2e-out-XXXXXX";
     char errName[] = "/tmp/cr-e2e-err-XXXXXX";
     const int outFd = mkstemp(outName);
@@ -74,9 +75,15 @@ Child::Child(const std::vector<std::string>& argv, const std::map<std::string, s
     pid_ = fork();
     if (pid_ == 0) {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
+        // A test run started in the background has SIGINT ignored, which
+        // the program would inherit and keep.
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::signal(signal, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
         const int nullFd = open("/dev/null", O_RDONLY);
         dup2(nullFd, 0);
-        dup2(outFd, 1);
+        dup2(stdoutFd >= 0 ? stdoutFd : outFd, 1);
         dup2(errFd, 2);
         execve(argp[0], argp.data(), envp.data());
         _exit(127);

@@ -22,7 +22,12 @@ struct Finished {
 class Child {
 public:
     // env: variables to set; a variable mapped to nullopt is removed.
-    Child(const std::vector<std::string>& argv, const std::map<std::string, std::optional<std::string>>& env);
+    // stdoutFd: the program's standard output, when not -1 (else a file).
+    // The program starts with the default action for every signal that
+    // ends a program (SIGINT, SIGTERM, SIGHUP, SIGPIPE) and none blocked,
+    // whatever the test run was started with.
+    Child(const std::vector<std::string>& argv, const std::map<std::string, std::optional<std::string>>& env,
+          int stdoutFd = -1);
     ~Child();  // kills the program if it still runs
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;

@@ -60,6 +60,7 @@ RunResult runProgram(const std::vector<std::string>& argv, const RunOptions& opt
     if (!options.user.empty()) args.insert(args.end(), {"--user", options.user});
     if (options.fileSizeLimit >= 0) args.insert(args.end(), {"--fsize", std::to_string(options.fileSizeLimit)});
     if (options.addressSpaceLimit >= 0) args.insert(args.end(), {"--as", std::to_string(options.addressSpaceLimit)});
+    if (options.stackLimit >= 0) args.insert(args.end(), {"--stack", std::to_string(options.stackLimit)});
     args.push_back("--");
     args.insert(args.end(), argv.begin(), argv.end());
     std::vector<char*> cargs;

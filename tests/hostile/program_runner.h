@@ -12,6 +12,7 @@ struct RunOptions {
     std::string user;                   // run as this user (empty: as we are)
     long long fileSizeLimit = -1;       // RLIMIT_FSIZE for the program, bytes
     long long addressSpaceLimit = -1;   // RLIMIT_AS for the program, bytes
+    long long stackLimit = -1;          // RLIMIT_STACK (soft) for the program, bytes
     std::string stdoutPath;             // standard output goes here instead of being captured
     std::vector<std::string> setEnv;    // "NAME=value" entries added or replaced
     std::vector<std::string> unsetEnv;  // names removed

@@ -1,4 +1,4 @@
-// rss_probe REPORT [--user NAME] [--fsize BYTES] [--as BYTES] [--watchdog SECONDS] -- PROGRAM ARGS...
+// rss_probe REPORT [--user NAME] [--fsize BYTES] [--as BYTES] [--stack BYTES] [--watchdog SECONDS] -- PROGRAM ARGS...
 //
 // Runs PROGRAM as a child and writes to REPORT one line:
 //   exit=<code> signal=<number> peak_rss_kb=<kilobytes> timed_out=<0|1>
@@ -12,6 +12,8 @@
 // read-only-folder cases when the tests run as root). --fsize sets the file
 // size limit, with SIGXFSZ ignored so that writes fail with EFBIG instead.
 // --as limits the address space, so that large allocations fail.
+// --stack sets the stack size limit, which is also the size of every
+// thread's stack: beyond the address space, no thread can be started.
 // --watchdog kills a program that has not ended after that many seconds, so
 // that a hang fails the test instead of blocking the run.
 #include <grp.h>
@@ -39,7 +41,8 @@ void onAlarm(int) {
 
 [[noreturn]] void usage() {
     std::fprintf(stderr,
-                 "usage: rss_probe REPORT [--user NAME] [--fsize BYTES] [--as BYTES] [--watchdog SECONDS] -- PROGRAM ARGS...\n");
+                 "usage: rss_probe REPORT [--user NAME] [--fsize BYTES] [--as BYTES] [--stack BYTES] [--watchdog SECONDS] -- "
+                 "PROGRAM ARGS...\n");
     std::exit(2);
 }
 
@@ -51,6 +54,7 @@ int main(int argc, char** argv) {
     const char* user = nullptr;
     long long fileSizeLimit = -1;
     long long addressSpaceLimit = -1;
+    long long stackLimit = -1;
     unsigned watchdog = 120;
     int i = 2;
     for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
@@ -61,6 +65,8 @@ int main(int argc, char** argv) {
             fileSizeLimit = std::atoll(argv[++i]);
         } else if (std::strcmp(argv[i], "--as") == 0) {
             addressSpaceLimit = std::atoll(argv[++i]);
+        } else if (std::strcmp(argv[i], "--stack") == 0) {
+            stackLimit = std::atoll(argv[++i]);
         } else if (std::strcmp(argv[i], "--watchdog") == 0) {
             watchdog = static_cast<unsigned>(std::atoi(argv[++i]));
         } else {
@@ -104,6 +110,13 @@ int main(int argc, char** argv) {
         if (addressSpaceLimit >= 0) {
             const rlimit limit{static_cast<rlim_t>(addressSpaceLimit), static_cast<rlim_t>(addressSpaceLimit)};
             setrlimit(RLIMIT_AS, &limit);
+        }
+        if (stackLimit >= 0) {
+            rlimit limit{};
+            getrlimit(RLIMIT_STACK, &limit);
+            limit.rlim_cur = static_cast<rlim_t>(stackLimit);
+            if (limit.rlim_max != RLIM_INFINITY && limit.rlim_cur > limit.rlim_max) limit.rlim_cur = limit.rlim_max;
+            setrlimit(RLIMIT_STACK, &limit);
         }
         execv(program[0], program);
         std::fprintf(stderr, "rss_probe: cannot run %s: %s\n", program[0], std::strerror(errno));

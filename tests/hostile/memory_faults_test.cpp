@@ -1,0 +1,146 @@
+// Memory running short and threads that cannot be started, in the programs.
+// Under every address-space limit a run either ends with the whole result,
+// the same as without the limit, or with one message and exit code 1: never
+// a signal, never a temporary file left behind, an earlier output untouched.
+// Threads that cannot be started leave their work to the others.
+#include "bmp_builder.h"
+#include "pictures.h"
+#include "program_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace hostile {
+namespace {
+
+using testsupport::Bytes;
+
+const Bytes kOldContents{'o', 'l', 'd', '\n'};
+
+// An address-space limit cannot be used with AddressSanitizer's shadow
+// memory, nor with ThreadSanitizer's.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kAddressSpaceLimitsWork = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kAddressSpaceLimitsWork = false;
+#else
+constexpr bool kAddressSpaceLimitsWork = true;
+#endif
+#else
+constexpr bool kAddressSpaceLimitsWork = true;
+#endif
+
+#define SKIP_WITHOUT_ADDRESS_SPACE_LIMITS()                                                                   \
+    if (!kAddressSpaceLimitsWork)                                                                               \
+    GTEST_SKIP() << "built with a sanitizer, whose shadow memory does not fit under an address-space limit: " \
+                    "memory exhaustion is tested in the plain build"
+
+// Many rows (both workers have bands) and many colours (the census and the
+// search tables are large).
+std::string writeNoise(const TempDir& dir) {
+    const std::string input = dir.file("in.bmp");
+    testsupport::writeFile(input, testsupport::bmp24(testsupport::noise(1500, 1000, 17)));
+    return input;
+}
+
+struct Expected {
+    std::string statistics;
+    Bytes output;
+};
+
+Expected unlimitedRun(const std::string& input, const TempDir& dir) {
+    const std::string output = dir.file("expected.bmp");
+    const RunResult run = runProgram({REDUCEBMP_PATH, input, output});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    Expected expected{run.out, testsupport::readFile(output)};
+    std::remove(output.c_str());
+    return expected;
+}
+
+constexpr long long kMegabyte = 1 << 20;
+
+TEST(MemoryFaultTest, TheConverterEndsWholeOrWithOneMessageUnderEveryAddressSpaceLimit) {
+    SKIP_WITHOUT_ADDRESS_SPACE_LIMITS();
+    TempDir dir;
+    const std::string input = writeNoise(dir);
+    const Expected expected = unlimitedRun(input, dir);
+    const std::string output = dir.file("out.bmp");
+    int failedInsideThePass = 0;
+    for (const long long megabytes : {12, 16, 20, 24, 28, 32, 40, 48, 64, 96}) {
+        testsupport::writeFile(output, kOldContents);
+        RunOptions options;
+        options.addressSpaceLimit = megabytes * kMegabyte;
+        const RunResult run = runProgram({REDUCEBMP_PATH, input, output}, options);
+        SCOPED_TRACE(std::to_string(megabytes) + " MB: " + run.err);
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_EQ(run.signal, 0);
+        EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.bmp", "out.bmp"})) << "a temporary file was left";
+        if (run.exitCode == 0) {
+            EXPECT_EQ(run.out, expected.statistics);
+            EXPECT_TRUE(testsupport::readFile(output) == expected.output) << "a different picture";
+            continue;
+        }
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(testsupport::readFile(output), kOldContents);
+        if (run.out == "Cannot load input file : " + input + "\n") continue;
+        EXPECT_EQ(run.err, "reducebmp: not enough memory to reduce " + input + "\n");
+        // The statistics printed before the failure are the first lines of the whole run's.
+        EXPECT_EQ(expected.statistics.compare(0, run.out.size(), run.out), 0) << run.out;
+        if (!run.out.empty()) ++failedInsideThePass;
+    }
+    EXPECT_GT(failedInsideThePass, 0) << "no limit made the pass itself run short: the limits need moving";
+}
+
+#ifdef REDUCEVIEW_PATH
+TEST(MemoryFaultTest, TheViewerEndsWholeOrWithOneMessageUnderEveryAddressSpaceLimit) {
+    SKIP_WITHOUT_ADDRESS_SPACE_LIMITS();
+    TempDir dir;
+    const std::string input = writeNoise(dir);
+    const Expected expected = unlimitedRun(input, dir);
+    int failures = 0;
+    for (const long long megabytes : {16, 20, 24, 28, 32, 40, 64}) {
+        RunOptions options;
+        options.addressSpaceLimit = megabytes * kMegabyte;
+        options.setEnv = {"DISPLAY=:59999"};  // off-screen: the window closes itself
+        const RunResult run = runProgram({REDUCEVIEW_PATH, input}, options);
+        SCOPED_TRACE(std::to_string(megabytes) + " MB: " + run.err);
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_EQ(run.signal, 0);
+        if (run.exitCode == 0) {
+            EXPECT_EQ(run.out, expected.statistics);
+            continue;
+        }
+        EXPECT_EQ(run.exitCode, 1);
+        if (run.out == "Cannot load input file : " + input + "\n") continue;
+        const std::string message = "reduceview: not enough memory to reduce " + input + "\n";
+        ASSERT_GE(run.err.size(), message.size());
+        EXPECT_EQ(run.err.substr(run.err.size() - message.size()), message) << "the last line";
+        EXPECT_EQ(expected.statistics.compare(0, run.out.size(), run.out), 0) << run.out;
+        ++failures;
+    }
+    EXPECT_GT(failures, 0) << "no limit made the viewer run short: the limits need moving";
+}
+#endif
+
+// Every thread would need a stack larger than any address space: the
+// calling thread does all the work, with the same result.
+TEST(MemoryFaultTest, ThreadsThatCannotStartLeaveTheSameOutput) {
+    TempDir dir;
+    const std::string input = writeNoise(dir);
+    const Expected expected = unlimitedRun(input, dir);
+    const std::string output = dir.file("out.bmp");
+    RunOptions options;
+    options.stackLimit = 1ll << 50;
+    const RunResult run = runProgram({REDUCEBMP_PATH, input, output}, options);
+    EXPECT_EQ(run.signal, 0) << run.err;
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, expected.statistics);
+    EXPECT_TRUE(testsupport::readFile(output) == expected.output) << "a different picture";
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.bmp", "out.bmp"}));
+}
+
+}  // namespace
+}  // namespace hostile
