@@ -151,18 +151,23 @@ TEST(OutputFaultTest, AFileSizeLimitKeepsTheOldFileAndLeavesNoTemporary) {
     expectOnly(dir, {"in.bmp", "out.bmp"});
 }
 
+// An old file longer than the new one leaves nothing of itself behind the
+// new picture: the result is byte for byte what a new file gets.
 TEST(OutputFaultTest, ASuccessfulRunReplacesTheOldFileWhole) {
     TempDir dir;
     const std::string input = writeInput(dir);
+    const std::string fresh = dir.file("fresh.bmp");
+    ASSERT_EQ(testsupport::run({REDUCEBMP_PATH, input, fresh}).exitCode, 0);
+    const Bytes expected = testsupport::readFile(fresh);
     const std::string output = dir.file("out.bmp");
-    testsupport::writeFile(output, kOldContents);
+    testsupport::writeFile(output, Bytes(expected.size() + 5000, 0x11));
     const Exit run = testsupport::run({REDUCEBMP_PATH, input, output});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const Bytes written = testsupport::readFile(output);
-    ASSERT_GE(written.size(), 54u);
+    EXPECT_TRUE(written == expected) << written.size() << " bytes written, " << expected.size() << " expected";
     EXPECT_EQ(testsupport::getU32(written, 2), written.size());
-    expectOnly(dir, {"in.bmp", "out.bmp"});
+    expectOnly(dir, {"fresh.bmp", "in.bmp", "out.bmp"});
 }
 
 // Renaming a file over a device or a pipe would destroy it (as root, over
