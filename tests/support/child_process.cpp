@@ -120,12 +120,15 @@ Opened open(const Stream& stream, int target, const TempDir& captures) {
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
+    // A source among 0, 1 and 2 is first copied out of the way, so that
+    // putting one stream in place cannot overwrite the source of another.
+    int sources[3];
     for (int target = 0; target < 3; ++target) {
-        if (streams[target] == target) {
-            if (fcntl(target, F_SETFD, 0) != 0) fail();
-        } else if (dup2(streams[target], target) < 0) {
-            fail();
-        }
+        sources[target] = streams[target] < 3 ? fcntl(streams[target], F_DUPFD_CLOEXEC, 3) : streams[target];
+        if (sources[target] < 0) fail();
+    }
+    for (int target = 0; target < 3; ++target) {
+        if (dup2(sources[target], target) < 0) fail();
     }
     if (*folder && chdir(folder) != 0) fail();
     execve(program, argv, envp);

@@ -65,7 +65,8 @@ struct Command {
     Stream in = Stream::nullDevice();
     Stream out = Stream::captured();
     Stream err = Stream::captured();
-    // A process group of its own, killed whole at the end: for programs that
+    // A process group of its own, killed whole when the program is killed
+    // (its time is up, or its Child goes while it runs): for programs that
     // start others (Wine).
     bool ownProcessGroup = false;
 };
