@@ -2,7 +2,8 @@
 // manager): its window has the title and the image's size, cannot be
 // resized, shows the reduced image pixel for pixel (compared with what the
 // batch converter writes for the same file), repaints when uncovered, and a
-// close request ends the program with exit code 0.
+// close request ends the program with exit code 0; a file that cannot be
+// loaded makes no window at all.
 #include "e2e_support.h"
 #include "x_server.h"
 
