@@ -5,10 +5,10 @@
 #include "bmp_cases.h"
 #include "load_failure.h"
 #include "pictures.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -19,19 +19,8 @@ using testsupport::Bytes;
 
 class ProgramLoad : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        dir = fs::temp_directory_path() / ("cr_load_" + std::to_string(stamp) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
-
     std::string write(const std::string& name, const Bytes& bytes) const {
-        const std::string path = (dir / name).string();
+        const std::string path = dir.file(name);
         testsupport::writeFile(path, bytes);
         return path;
     }
@@ -46,7 +35,7 @@ protected:
         return loadFailureReason(status);
     }
 
-    fs::path dir;
+    testsupport::TempDir dir;
     dib24 image;
 };
 
@@ -63,17 +52,17 @@ TEST_F(ProgramLoad, EveryValidFileLoads) {
 }
 
 TEST_F(ProgramLoad, AMissingFileCannotBeOpened) {
-    EXPECT_EQ(reasonFor((dir / "no such file.bmp").string()), "cannot open (No such file or directory)");
+    EXPECT_EQ(reasonFor(dir.file("no such file.bmp")), "cannot open (No such file or directory)");
 }
 
 TEST_F(ProgramLoad, AFolderIsRefusedWithTheSystemsReason) {
-    fs::create_directory(dir / "folder.bmp");
+    fs::create_directory(dir.file("folder.bmp"));
 #ifdef _WIN32
     // The C runtime does not open a folder as a file.
-    EXPECT_EQ(reasonFor((dir / "folder.bmp").string()), "cannot open (Permission denied)");
+    EXPECT_EQ(reasonFor(dir.file("folder.bmp")), "cannot open (Permission denied)");
 #else
     // POSIX opens it; the first read fails.
-    EXPECT_EQ(reasonFor((dir / "folder.bmp").string()), "cannot read (Is a directory)");
+    EXPECT_EQ(reasonFor(dir.file("folder.bmp")), "cannot read (Is a directory)");
 #endif
 }
 

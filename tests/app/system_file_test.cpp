@@ -3,11 +3,11 @@
 // signal (on Windows, the console's handler on a thread of its own) removes
 // it while the program is writing.
 #include "system_file.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -18,18 +18,9 @@ namespace fs = std::filesystem;
 
 class SystemFileTest : public testing::Test {
 protected:
-    void SetUp() override {
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        folder_ = fs::temp_directory_path() / ("cr-system-file-" + std::to_string(stamp));
-        fs::create_directories(folder_);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-    std::string file(const char* name) const { return narrowFromPath(folder_ / name); }
+    std::string file(const char* name) const { return narrowFromPath(fs::path(folder_.path()) / name); }
 
-    fs::path folder_;
+    testsupport::TempDir folder_;
 };
 
 TEST_F(SystemFileTest, ANewFileIsNeverMadeOverOneThatExists) {

@@ -1,57 +1,37 @@
+// The batch converter as a program: its arguments, what it prints where,
+// the file it writes, and the reasons it gives for a file it cannot load.
+// Its output faults (folders, permissions, full disks, pipes, links) are
+// tested in tests/hostile/output_faults_test.cpp.
 #include "bmp_builder.h"
+#include "child_process.h"
 #include "dib24.h"
 #include "pictures.h"
 #include "process.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct ChildRun {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class Reducebmp : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("reducebmp_test_" + std::to_string(getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    ChildRun run(const std::string& arguments) {
-        const std::string command = std::string(REDUCEBMP_PATH) + " " + arguments + " >" + (dir / "stdout").string() +
-                                    " 2>" + (dir / "stderr").string() + " </dev/null";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir / "stdout"), slurp(dir / "stderr")};
+    // The converter with these arguments; it is killed after a minute.
+    Exit run(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), REDUCEBMP_PATH);
+        const Exit done = testsupport::run(arguments);
+        EXPECT_EQ(done.signal, 0) << "ended by a signal: " << done.err;
+        return done;
     }
 
-    std::string path(const std::string& name) const { return (dir / name).string(); }
+    std::string path(const std::string& name) const { return dir.file(name); }
 
-    fs::path dir;
+    TempDir dir;
 };
 
 // What the pass prints and leaves for a file, computed in this process.
@@ -90,7 +70,7 @@ TEST_F(Reducebmp, OutputReloadsAsTheReducedImageAndPrintsThePassLines) {
     for (const auto& [name, bytes] : inputs) {
         SCOPED_TRACE(name);
         writeFile(path(name), bytes);
-        const ChildRun r = run(path(name) + " " + path("out.bmp"));
+        const Exit r = run({path(name), path("out.bmp")});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         const Expected expected = reduceInProcess(bytes);
         EXPECT_EQ(r.out, expected.report);
@@ -103,9 +83,10 @@ TEST_F(Reducebmp, OutputReloadsAsTheReducedImageAndPrintsThePassLines) {
 }
 
 TEST_F(Reducebmp, WrongArgumentsPrintUsageAndExitWithTwo) {
-    for (const char* arguments : {"", "one.bmp", "a.bmp b.bmp c.bmp"}) {
-        const ChildRun r = run(arguments);
-        EXPECT_EQ(r.exitCode, 2) << arguments;
+    const std::vector<std::string> wrong[] = {{}, {"one.bmp"}, {"a.bmp", "b.bmp", "c.bmp"}};
+    for (const auto& arguments : wrong) {
+        const Exit r = run(arguments);
+        EXPECT_EQ(r.exitCode, 2) << arguments.size() << " arguments";
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find("usage: reducebmp IN.bmp OUT.bmp"), std::string::npos);
     }
@@ -113,40 +94,44 @@ TEST_F(Reducebmp, WrongArgumentsPrintUsageAndExitWithTwo) {
 
 TEST_F(Reducebmp, HelpAndVersionAnswerOnStandardOutputAndExitWithZero) {
     for (const char* option : {"--help", "-h"}) {
-        const ChildRun r = run(option);
+        const Exit r = run({option});
         EXPECT_EQ(r.exitCode, 0) << option;
         EXPECT_EQ(r.out.rfind("usage: reducebmp IN.bmp OUT.bmp\n", 0), 0u) << r.out;
         EXPECT_NE(r.out.find("256 colours"), std::string::npos) << r.out;
         EXPECT_EQ(r.err, "");
     }
-    const ChildRun version = run("--version");
+    const Exit version = run({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, "reducebmp " CR_PROJECT_VERSION "\n");
     EXPECT_EQ(version.err, "");
 }
 
 TEST_F(Reducebmp, HelpThatCannotBeWrittenFailsTheRun) {
-    const int status = std::system((std::string(REDUCEBMP_PATH) + " --help >/dev/full 2>/dev/null").c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    Command help({REDUCEBMP_PATH, "--help"});
+    help.out = Stream::file("/dev/full");
+    const Exit r = testsupport::run(help);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
 }
 
 // Two arguments are always the two paths, so a script that converts a file
 // named like an option does what it did before; "--" before them is allowed.
 TEST_F(Reducebmp, TwoArgumentsAreAlwaysPaths) {
-    const ChildRun named = run("--help " + path("out.bmp"));
+    const Exit named = run({"--help", path("out.bmp")});
     EXPECT_EQ(named.exitCode, 1);
     EXPECT_EQ(named.out, "Cannot load input file : --help\n");
 
     writeFile(path("in.bmp"), bmp24(testCard(7, 5)));
-    const ChildRun separated = run("-- " + path("in.bmp") + " " + path("out.bmp"));
+    const Exit separated = run({"--", path("in.bmp"), path("out.bmp")});
     EXPECT_EQ(separated.exitCode, 0) << separated.err;
     EXPECT_EQ(separated.out, reduceInProcess(bmp24(testCard(7, 5))).report);
     EXPECT_TRUE(fs::exists(path("out.bmp")));
 
-    for (const char* arguments : {"--", "-- a.bmp b.bmp c.bmp", "--version a.bmp b.bmp"}) {
-        const ChildRun r = run(arguments);
-        EXPECT_EQ(r.exitCode, 2) << arguments;
-        EXPECT_EQ(r.err, "usage: reducebmp IN.bmp OUT.bmp\n") << arguments;
+    const std::vector<std::string> wrong[] = {{"--"}, {"--", "a.bmp", "b.bmp", "c.bmp"}, {"--version", "a.bmp", "b.bmp"}};
+    for (const auto& arguments : wrong) {
+        const Exit r = run(arguments);
+        EXPECT_EQ(r.exitCode, 2) << arguments.front() << ", " << arguments.size() << " arguments";
+        EXPECT_EQ(r.err, "usage: reducebmp IN.bmp OUT.bmp\n") << arguments.front() << ", " << arguments.size() << " arguments";
     }
 }
 
@@ -164,7 +149,7 @@ TEST_F(Reducebmp, AnUnloadableInputIsReportedOnStandardOutputWithItsReasonOnStan
         {path("os2.bmp"), "OS/2 1.x BMP (12-byte header) is not supported; save it as a Windows BMP"},
     };
     for (const auto& [input, reason] : cases) {
-        const ChildRun r = run(input + " " + path("out.bmp"));
+        const Exit r = run({input, path("out.bmp")});
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.out, "Cannot load input file : " + input + "\n");
         EXPECT_EQ(r.err, "reducebmp: " + input + ": " + reason + "\n");
@@ -200,14 +185,14 @@ TEST_F(Reducebmp, LongerHeadersGiveTheSameResultAsA40ByteHeader) {
             // biClrUsed below the maximum, or 0 for all of them.
             const std::uint32_t clrUsed = colours == (1 << bits) ? 0 : static_cast<std::uint32_t>(colours);
             writeFile(path("v3.bmp"), bmpIndexed(bits, 31, 7, used, indices, clrUsed));
-            const ChildRun plain = run(path("v3.bmp") + " " + path("v3-out.bmp"));
+            const Exit plain = run({path("v3.bmp"), path("v3-out.bmp")});
             ASSERT_EQ(plain.exitCode, 0) << plain.err;
             for (const Variant& v : variants) {
                 SCOPED_TRACE(::testing::Message() << bits << " bits, " << colours << " colours, " << v.headerSize
                                                   << "-byte header, gap " << v.gap);
                 const BmpLayout layout = layoutOf(v.headerSize, v.colourSpace, v.gap, v.topDown);
                 writeFile(path("longer.bmp"), bmpIndexed(bits, 31, 7, used, indices, clrUsed, layout));
-                const ChildRun r = run(path("longer.bmp") + " " + path("longer-out.bmp"));
+                const Exit r = run({path("longer.bmp"), path("longer-out.bmp")});
                 ASSERT_EQ(r.exitCode, 0) << r.err;
                 EXPECT_EQ(r.out, plain.out);
                 EXPECT_EQ(r.err, "");
@@ -215,25 +200,4 @@ TEST_F(Reducebmp, LongerHeadersGiveTheSameResultAsA40ByteHeader) {
             }
         }
     }
-}
-
-TEST_F(Reducebmp, AnUnwritableOutputLeavesNothingBehind) {
-    writeFile(path("in.bmp"), bmp24(testCard(8, 8)));
-    fs::create_directory(path("taken"));
-    for (const std::string& output : {path("no/such/folder/out.bmp"), path("taken")}) {
-        const ChildRun r = run(path("in.bmp") + " " + output);
-        EXPECT_EQ(r.exitCode, 1) << output;
-        EXPECT_NE(r.err.find("cannot write " + output), std::string::npos) << r.err;
-    }
-    EXPECT_TRUE(fs::is_directory(path("taken")));
-    std::size_t files = 0;
-    for (const auto& entry : fs::directory_iterator(dir)) files += entry.is_regular_file() ? 1 : 0;
-    EXPECT_EQ(files, 3u);  // in.bmp, stdout, stderr: no temporary file left
-}
-
-TEST_F(Reducebmp, AnExistingOutputIsReplacedWhole) {
-    writeFile(path("in.bmp"), bmp24(testCard(10, 6)));
-    writeFile(path("out.bmp"), Bytes(5000, 0x11));
-    ASSERT_EQ(run(path("in.bmp") + " " + path("out.bmp")).exitCode, 0);
-    EXPECT_EQ(loadPicture(path("out.bmp")), reduceInProcess(bmp24(testCard(10, 6))).reduced);
 }

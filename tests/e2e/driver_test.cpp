@@ -8,29 +8,30 @@
 
 namespace {
 
-using e2e::Finished;
+using testsupport::Exit;
+using testsupport::run;
 
-const std::map<std::string, std::optional<std::string>> noDisplay{{"DISPLAY", std::nullopt}};
+const testsupport::Environment noDisplay{{"DISPLAY", std::nullopt}};
 
 class ViewerWithoutDisplay : public ::testing::Test {
 protected:
-    e2e::TempDir dir;
+    testsupport::TempDir dir;
 
     std::string write(const std::string& name, const testsupport::Bytes& bytes) {
-        const std::string path = dir.path(name);
+        const std::string path = dir.file(name);
         testsupport::writeFile(path, bytes);
         return path;
     }
     // The statistics that the batch converter prints for the same file.
     std::string expectedLines(const std::string& input) {
-        const Finished batch = e2e::run({e2e::reducebmp, input, dir.path("reduced.bmp")}, noDisplay);
+        const Exit batch = run({e2e::reducebmp, input, dir.file("reduced.bmp")}, noDisplay);
         EXPECT_EQ(batch.exitCode, 0) << batch.err;
         return batch.out;
     }
 };
 
 TEST_F(ViewerWithoutDisplay, NoArgumentExitsOneAndPrintsNothing) {
-    const Finished r = e2e::run({e2e::reduceview}, noDisplay);
+    const Exit r = run({e2e::reduceview}, noDisplay);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "");
@@ -43,7 +44,7 @@ TEST_F(ViewerWithoutDisplay, UnloadableFilesGiveTheOneMessageTheirReasonAndNoWin
         std::string reason;
     };
     const Case cases[] = {
-        {"missing file", dir.path("no such file.bmp"), "cannot open (No such file or directory)"},
+        {"missing file", dir.file("no such file.bmp"), "cannot open (No such file or directory)"},
         {"16-bit BMP", write("sixteen.bmp", e2e::sixteenBitFile()),
          "16 bits per pixel is not supported (1, 4, 8 or 24 only)"},
         {"not a BMP", write("text.bmp", testsupport::Bytes{'h', 'e', 'l', 'l', 'o'}),
@@ -57,7 +58,7 @@ TEST_F(ViewerWithoutDisplay, UnloadableFilesGiveTheOneMessageTheirReasonAndNoWin
          "pixel array cut short: 768 bytes expected, 357 present"},
     };
     for (const Case& c : cases) {
-        const Finished r = e2e::run({e2e::reduceview, c.path}, noDisplay);
+        const Exit r = run({e2e::reduceview, c.path}, noDisplay);
         EXPECT_EQ(r.exitCode, 1) << c.what;
         EXPECT_EQ(r.out, "Cannot load input file : " + c.path + "\n") << c.what;
         // The reason only: no window was made, so there is no word about the display.
@@ -79,7 +80,7 @@ TEST_F(ViewerWithoutDisplay, ReducesPaintsOffScreenAndExitsByItself) {
         const std::string input = write("in.bmp", c.file);
         const std::string expected = expectedLines(input);
         ASSERT_NE(expected, "") << c.what;
-        const Finished r = e2e::run({e2e::reduceview, input}, noDisplay);
+        const Exit r = run({e2e::reduceview, input}, noDisplay);
         EXPECT_EQ(r.exitCode, 0) << c.what << "\n" << r.err;
         EXPECT_EQ(r.out, expected) << c.what;
         EXPECT_NE(r.err.find("no display available"), std::string::npos) << r.err;
@@ -110,7 +111,7 @@ TEST_F(ViewerWithoutDisplay, LongerHeadersGiveTheSameLinesAsA40ByteHeader) {
             const testsupport::BmpLayout layout = testsupport::layoutOf(headerSize, testsupport::ColourSpace::sRGB, 17);
             const std::string input =
                 write("longer.bmp", testsupport::bmpIndexed(bits, 23, 9, used, indices, clrUsed, layout));
-            const Finished r = e2e::run({e2e::reduceview, input}, noDisplay);
+            const Exit r = run({e2e::reduceview, input}, noDisplay);
             EXPECT_EQ(r.exitCode, 0) << r.err;
             EXPECT_EQ(r.out, expected);
         }
@@ -119,7 +120,7 @@ TEST_F(ViewerWithoutDisplay, LongerHeadersGiveTheSameLinesAsA40ByteHeader) {
 
 TEST_F(ViewerWithoutDisplay, ExtraArgumentsAreIgnored) {
     const std::string input = write("in.bmp", testsupport::bmp24(testsupport::fewColours(12, 9, 7, 2)));
-    const Finished r = e2e::run({e2e::reduceview, input, "--extra", "more"}, noDisplay);
+    const Exit r = run({e2e::reduceview, input, "--extra", "more"}, noDisplay);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, expectedLines(input));
 }
@@ -127,14 +128,14 @@ TEST_F(ViewerWithoutDisplay, ExtraArgumentsAreIgnored) {
 TEST_F(ViewerWithoutDisplay, HelpAndVersionAnswerOnStandardOutputWithoutAWindow) {
     // With a display named that has no server behind it, a window attempt
     // would show on standard error.
-    const std::map<std::string, std::optional<std::string>> display{{"DISPLAY", std::string(":65000")}};
+    const testsupport::Environment display{{"DISPLAY", ":65000"}};
     for (const char* option : {"--help", "-h"}) {
-        const Finished r = e2e::run({e2e::reduceview, option, "ignored.bmp"}, display);
+        const Exit r = run({e2e::reduceview, option, "ignored.bmp"}, display);
         EXPECT_EQ(r.exitCode, 0) << option;
         EXPECT_EQ(r.out.rfind("usage: reduceview IN.bmp\n", 0), 0u) << r.out;
         EXPECT_EQ(r.err, "") << option;
     }
-    const Finished version = e2e::run({e2e::reduceview, "--version"}, display);
+    const Exit version = run({e2e::reduceview, "--version"}, display);
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, "reduceview " CR_PROJECT_VERSION "\n");
     EXPECT_EQ(version.err, "");
@@ -144,15 +145,15 @@ TEST_F(ViewerWithoutDisplay, HelpAndVersionAnswerOnStandardOutputWithoutAWindow)
 // leaves no path, which is the silent exit of a bare "reduceview".
 TEST_F(ViewerWithoutDisplay, ADoubleDashMakesTheNextArgumentThePath) {
     const std::string input = write("in.bmp", testsupport::bmp24(testsupport::gradient(6, 4)));
-    const Finished opened = e2e::run({e2e::reduceview, "--", input}, noDisplay);
+    const Exit opened = run({e2e::reduceview, "--", input}, noDisplay);
     EXPECT_EQ(opened.exitCode, 0) << opened.err;
     EXPECT_EQ(opened.out, expectedLines(input));
 
-    const Finished named = e2e::run({e2e::reduceview, "--", "--version"}, noDisplay);
+    const Exit named = run({e2e::reduceview, "--", "--version"}, noDisplay);
     EXPECT_EQ(named.exitCode, 1);
     EXPECT_EQ(named.out, "Cannot load input file : --version\n");
 
-    const Finished alone = e2e::run({e2e::reduceview, "--"}, noDisplay);
+    const Exit alone = run({e2e::reduceview, "--"}, noDisplay);
     EXPECT_EQ(alone.exitCode, 1);
     EXPECT_EQ(alone.out, "");
     EXPECT_EQ(alone.err, "");
@@ -161,7 +162,7 @@ TEST_F(ViewerWithoutDisplay, ADoubleDashMakesTheNextArgumentThePath) {
 TEST_F(ViewerWithoutDisplay, AnUnreachableDisplayIsLikeNone) {
     const std::string input = write("in.bmp", testsupport::bmp24(testsupport::gradient(9, 7)));
     // A display number with no server behind it.
-    const Finished r = e2e::run({e2e::reduceview, input}, {{"DISPLAY", std::string(":65000")}});
+    const Exit r = run({e2e::reduceview, input}, {{"DISPLAY", ":65000"}});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, expectedLines(input));
     EXPECT_NE(r.err.find("cannot open display :65000"), std::string::npos) << r.err;

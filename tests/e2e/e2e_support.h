@@ -4,6 +4,8 @@
 #include "bmp_builder.h"
 #include "child_process.h"
 #include "pictures.h"
+#include "temp_dir.h"
+#include "viewer_title.h"
 
 #include <string>
 
@@ -12,8 +14,6 @@ namespace e2e {
 inline const std::string reduceview = CR_REDUCEVIEW_PATH;
 inline const std::string reducebmp = CR_REDUCEBMP_PATH;
 inline const std::string windowTool = CR_X11_WINDOW_TOOL_PATH;
-// "減色テスト" in UTF-8, as the window's title shows it.
-inline const std::string viewerTitle = "\xE6\xB8\x9B\xE8\x89\xB2\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";
 
 // An 8-bit file with a palette of `colours` entries, drawn at random.
 inline testsupport::Bytes indexedFile(int width, int height, int colours, std::uint32_t seed) {

@@ -4,7 +4,8 @@
 // little memory whatever its header claims (peak resident size measured by
 // rss_probe; a 20000 x 20000 claim would be 1.2 GB).
 #include "bmp_cases.h"
-#include "program_runner.h"
+#include "measured_run.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -15,6 +16,10 @@
 
 namespace hostile {
 namespace {
+
+using testsupport::Limits;
+using testsupport::MeasuredExit;
+using testsupport::TempDir;
 
 // Far below any picture the hostile headers claim, far above what loading
 // a few bytes needs, also under the sanitizers' own overhead.
@@ -35,22 +40,18 @@ std::vector<Program> programs() {
 
 // The viewer must not get as far as a window for a refused file; a display
 // that cannot exist makes sure no test ever shows one.
-RunOptions noDisplay() {
-    RunOptions options;
-    options.setEnv = {"DISPLAY=:59999"};
-    return options;
-}
-
-std::vector<std::string> commandFor(const Program& program, const std::string& input, const TempDir& dir) {
-    if (program.name == "reducebmp") return {program.path, input, dir.file("out.bmp")};
-    return {program.path, input};
+testsupport::Command commandFor(const Program& program, const std::string& input, const TempDir& dir) {
+    testsupport::Command command({program.path, input});
+    if (program.name == "reducebmp") command.argv.push_back(dir.file("out.bmp"));
+    command.env = {{"DISPLAY", ":59999"}};
+    return command;
 }
 
 void expectRefused(const Program& program, const std::string& input, const TempDir& dir, const std::string& reason,
-                   const RunOptions& options = noDisplay()) {
+                   const Limits& limits = {}) {
     const auto before = dir.entries();
-    const RunResult run = runProgram(commandFor(program, input, dir), options);
-    if (run.couldNotStart) GTEST_SKIP() << program.name << " cannot be run as user " << options.user << ": " << run.err;
+    const MeasuredExit run = testsupport::runMeasured(commandFor(program, input, dir), limits);
+    if (run.couldNotStart) GTEST_SKIP() << program.name << " cannot be run as user " << limits.user << ": " << run.err;
     EXPECT_FALSE(run.timedOut) << program.name << " hung";
     EXPECT_EQ(run.signal, 0) << program.name << " died: " << run.err;
     EXPECT_EQ(run.exitCode, 1) << program.name;
@@ -104,12 +105,12 @@ TEST(HostileInputTest, AFileWithoutReadPermissionIsRefused) {
     const std::string input = dir.file("secret.bmp");
     testsupport::writeFile(input, validFiles().front().bytes);
     ASSERT_EQ(chmod(input.c_str(), 0000), 0);
-    RunOptions options = noDisplay();
+    Limits limits;
     // Root reads every file whatever its mode: run the program as an
     // unprivileged user instead, so that the permission really stops it.
-    if (runningAsRoot()) options.user = "nobody";
+    if (testsupport::runningAsRoot()) limits.user = "nobody";
     for (const auto& program : programs())
-        expectRefused(program, input, dir, "cannot open (Permission denied)", options);
+        expectRefused(program, input, dir, "cannot open (Permission denied)", limits);
 }
 
 // A valid file whose picture is too large for the memory the program may
@@ -134,10 +135,10 @@ TEST(HostileInputTest, APictureTooLargeForTheMemoryAtHandIsRefused) {
     testsupport::putU32(file, 46, 2);
     const std::string input = dir.file("large.bmp");
     testsupport::writeFile(input, file);
-    RunOptions options = noDisplay();
-    options.addressSpaceLimit = 256ll << 20;
+    Limits limits;
+    limits.addressSpaceBytes = 256ll << 20;
     for (const auto& program : programs()) {
-        expectRefused(program, input, dir, "not enough memory for a picture of 12000 x 12000 pixels", options);
+        expectRefused(program, input, dir, "not enough memory for a picture of 12000 x 12000 pixels", limits);
     }
 }
 

@@ -5,7 +5,8 @@
 // Threads that cannot be started leave their work to the others.
 #include "bmp_builder.h"
 #include "pictures.h"
-#include "program_runner.h"
+#include "measured_run.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,11 @@
 
 namespace hostile {
 namespace {
+
+using testsupport::Exit;
+using testsupport::Limits;
+using testsupport::MeasuredExit;
+using testsupport::TempDir;
 
 using testsupport::Bytes;
 
@@ -53,7 +59,7 @@ struct Expected {
 
 Expected unlimitedRun(const std::string& input, const TempDir& dir) {
     const std::string output = dir.file("expected.bmp");
-    const RunResult run = runProgram({REDUCEBMP_PATH, input, output});
+    const Exit run = testsupport::run({REDUCEBMP_PATH, input, output});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     Expected expected{run.out, testsupport::readFile(output)};
     std::remove(output.c_str());
@@ -71,9 +77,9 @@ TEST(MemoryFaultTest, TheConverterEndsWholeOrWithOneMessageUnderEveryAddressSpac
     int failedInsideThePass = 0;
     for (const long long megabytes : {12, 16, 20, 24, 28, 32, 40, 48, 64, 96}) {
         testsupport::writeFile(output, kOldContents);
-        RunOptions options;
-        options.addressSpaceLimit = megabytes * kMegabyte;
-        const RunResult run = runProgram({REDUCEBMP_PATH, input, output}, options);
+        Limits limits;
+        limits.addressSpaceBytes = megabytes * kMegabyte;
+        const MeasuredExit run = testsupport::runMeasured({REDUCEBMP_PATH, input, output}, limits);
         SCOPED_TRACE(std::to_string(megabytes) + " MB: " + run.err);
         EXPECT_FALSE(run.timedOut);
         EXPECT_EQ(run.signal, 0);
@@ -102,10 +108,11 @@ TEST(MemoryFaultTest, TheViewerEndsWholeOrWithOneMessageUnderEveryAddressSpaceLi
     const Expected expected = unlimitedRun(input, dir);
     int failures = 0;
     for (const long long megabytes : {16, 20, 24, 28, 32, 40, 64}) {
-        RunOptions options;
-        options.addressSpaceLimit = megabytes * kMegabyte;
-        options.setEnv = {"DISPLAY=:59999"};  // off-screen: the window closes itself
-        const RunResult run = runProgram({REDUCEVIEW_PATH, input}, options);
+        Limits limits;
+        limits.addressSpaceBytes = megabytes * kMegabyte;
+        // Off-screen: the window closes itself.
+        const testsupport::Command viewer({REDUCEVIEW_PATH, input}, {{"DISPLAY", ":59999"}});
+        const MeasuredExit run = testsupport::runMeasured(viewer, limits);
         SCOPED_TRACE(std::to_string(megabytes) + " MB: " + run.err);
         EXPECT_FALSE(run.timedOut);
         EXPECT_EQ(run.signal, 0);
@@ -132,9 +139,9 @@ TEST(MemoryFaultTest, ThreadsThatCannotStartLeaveTheSameOutput) {
     const std::string input = writeNoise(dir);
     const Expected expected = unlimitedRun(input, dir);
     const std::string output = dir.file("out.bmp");
-    RunOptions options;
-    options.stackLimit = 1ll << 50;
-    const RunResult run = runProgram({REDUCEBMP_PATH, input, output}, options);
+    Limits limits;
+    limits.stackBytes = 1ll << 50;
+    const MeasuredExit run = testsupport::runMeasured({REDUCEBMP_PATH, input, output}, limits);
     EXPECT_EQ(run.signal, 0) << run.err;
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, expected.statistics);

@@ -4,7 +4,8 @@
 // file already at the path exactly as it was, and leaves no temporary file.
 #include "bmp_builder.h"
 #include "pictures.h"
-#include "program_runner.h"
+#include "measured_run.h"
+#include "temp_dir.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -24,6 +25,11 @@
 namespace hostile {
 namespace {
 
+using testsupport::Exit;
+using testsupport::Limits;
+using testsupport::MeasuredExit;
+using testsupport::TempDir;
+
 using testsupport::Bytes;
 
 const Bytes kOldContents{'o', 'l', 'd', ' ', 'f', 'i', 'l', 'e', '\n'};
@@ -35,7 +41,7 @@ std::string writeInput(const TempDir& dir) {
     return input;
 }
 
-void expectWriteFailure(const RunResult& run, const std::string& output) {
+void expectWriteFailure(const Exit& run, const std::string& output) {
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.signal, 0) << run.err;
     EXPECT_EQ(run.exitCode, 1);
@@ -54,7 +60,7 @@ TEST(OutputFaultTest, AFolderThatDoesNotExist) {
     TempDir dir;
     const std::string input = writeInput(dir);
     const std::string output = dir.file("missing/out.bmp");
-    const RunResult run = runProgram({REDUCEBMP_PATH, input, output});
+    const Exit run = testsupport::run({REDUCEBMP_PATH, input, output});
     expectWriteFailure(run, output);
     // Checked before the pass: nothing is reduced for an output that cannot be made.
     EXPECT_EQ(run.out, "");
@@ -67,7 +73,7 @@ TEST(OutputFaultTest, AnOutputPathThatIsAFolder) {
     const std::string output = dir.file("out.bmp");
     ASSERT_EQ(mkdir(output.c_str(), 0755), 0);
     testsupport::writeFile(output + "/keep", kOldContents);
-    const RunResult run = runProgram({REDUCEBMP_PATH, input, output});
+    const Exit run = testsupport::run({REDUCEBMP_PATH, input, output});
     expectWriteFailure(run, output);
     EXPECT_EQ(testsupport::readFile(output + "/keep"), kOldContents);
     expectOnly(dir, {"in.bmp", "out.bmp"});
@@ -80,13 +86,13 @@ TEST(OutputFaultTest, AReadOnlyFolderKeepsItsFile) {
     testsupport::writeFile(output, kOldContents);
     ASSERT_EQ(chmod(output.c_str(), 0644), 0);
     ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
-    RunOptions options;
+    Limits limits;
     // Root writes into any folder whatever its mode: run the converter as
     // an unprivileged user so that the folder really is read-only to it.
-    if (runningAsRoot()) options.user = "nobody";
-    const RunResult run = runProgram({REDUCEBMP_PATH, input, output}, options);
+    if (testsupport::runningAsRoot()) limits.user = "nobody";
+    const MeasuredExit run = testsupport::runMeasured({REDUCEBMP_PATH, input, output}, limits);
     chmod(dir.path().c_str(), 0755);
-    if (run.couldNotStart) GTEST_SKIP() << "reducebmp cannot be run as " << options.user << ": " << run.err;
+    if (run.couldNotStart) GTEST_SKIP() << "reducebmp cannot be run as " << limits.user << ": " << run.err;
     expectWriteFailure(run, output);
     EXPECT_EQ(testsupport::readFile(output), kOldContents);
     expectOnly(dir, {"in.bmp", "out.bmp"});
@@ -121,7 +127,7 @@ TEST(OutputFaultTest, AFullDiskKeepsTheOldFileAndLeavesNoTemporary) {
     if (!small.mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (" << small.why() << "): full-disk case skipped";
     const std::string output = disk + "/out.bmp";
     testsupport::writeFile(output, kOldContents);
-    const RunResult run = runProgram({REDUCEBMP_PATH, input, output});
+    const Exit run = testsupport::run({REDUCEBMP_PATH, input, output});
     expectWriteFailure(run, output);
     EXPECT_NE(run.out.find("palette count:"), std::string::npos) << "the statistics come before the write";
     EXPECT_EQ(testsupport::readFile(output), kOldContents);
@@ -137,26 +143,31 @@ TEST(OutputFaultTest, AFileSizeLimitKeepsTheOldFileAndLeavesNoTemporary) {
     const std::string input = writeInput(dir);
     const std::string output = dir.file("out.bmp");
     testsupport::writeFile(output, kOldContents);
-    RunOptions options;
-    options.fileSizeLimit = 4096;
-    const RunResult run = runProgram({REDUCEBMP_PATH, input, output}, options);
+    Limits limits;
+    limits.fileSizeBytes = 4096;
+    const MeasuredExit run = testsupport::runMeasured({REDUCEBMP_PATH, input, output}, limits);
     expectWriteFailure(run, output);
     EXPECT_EQ(testsupport::readFile(output), kOldContents);
     expectOnly(dir, {"in.bmp", "out.bmp"});
 }
 
+// An old file longer than the new one leaves nothing of itself behind the
+// new picture: the result is byte for byte what a new file gets.
 TEST(OutputFaultTest, ASuccessfulRunReplacesTheOldFileWhole) {
     TempDir dir;
     const std::string input = writeInput(dir);
+    const std::string fresh = dir.file("fresh.bmp");
+    ASSERT_EQ(testsupport::run({REDUCEBMP_PATH, input, fresh}).exitCode, 0);
+    const Bytes expected = testsupport::readFile(fresh);
     const std::string output = dir.file("out.bmp");
-    testsupport::writeFile(output, kOldContents);
-    const RunResult run = runProgram({REDUCEBMP_PATH, input, output});
+    testsupport::writeFile(output, Bytes(expected.size() + 5000, 0x11));
+    const Exit run = testsupport::run({REDUCEBMP_PATH, input, output});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const Bytes written = testsupport::readFile(output);
-    ASSERT_GE(written.size(), 54u);
+    EXPECT_TRUE(written == expected) << written.size() << " bytes written, " << expected.size() << " expected";
     EXPECT_EQ(testsupport::getU32(written, 2), written.size());
-    expectOnly(dir, {"in.bmp", "out.bmp"});
+    expectOnly(dir, {"fresh.bmp", "in.bmp", "out.bmp"});
 }
 
 // Renaming a file over a device or a pipe would destroy it (as root, over
@@ -183,7 +194,7 @@ TEST(OutputFaultTest, APipeIsWrittenInPlaceAndStaysAPipe) {
             if (got > 0) received.insert(received.end(), buffer, buffer + got);
         }
     });
-    const RunResult run = runProgram({REDUCEBMP_PATH, input, output});
+    const Exit run = testsupport::run({REDUCEBMP_PATH, input, output});
     close(keepOpen);
     drain.join();
     close(reader);
@@ -204,7 +215,7 @@ TEST(OutputFaultTest, ASymbolicLinkIsKeptAndTheFileItPointsToReplaced) {
     testsupport::writeFile(real, kOldContents);
     const std::string link = dir.file("out.bmp");
     ASSERT_EQ(symlink("real/target.bmp", link.c_str()), 0);
-    const RunResult run = runProgram({REDUCEBMP_PATH, input, link});
+    const Exit run = testsupport::run({REDUCEBMP_PATH, input, link});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     struct stat info {};
     ASSERT_EQ(lstat(link.c_str(), &info), 0);
@@ -220,7 +231,7 @@ TEST(OutputFaultTest, ANameTooLongForTheUsualTemporaryNameStillWorks) {
     TempDir dir;
     const std::string input = writeInput(dir);
     const std::string name = std::string(250, 'n') + ".bmp";
-    const RunResult run = runProgram({REDUCEBMP_PATH, input, dir.file(name)});
+    const Exit run = testsupport::run({REDUCEBMP_PATH, input, dir.file(name)});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     expectOnly(dir, {"in.bmp", name});
 }
@@ -228,9 +239,9 @@ TEST(OutputFaultTest, ANameTooLongForTheUsualTemporaryNameStillWorks) {
 TEST(OutputFaultTest, StatisticsThatCannotBeWrittenFailTheRun) {
     TempDir dir;
     const std::string input = writeInput(dir);
-    RunOptions options;
-    options.stdoutPath = "/dev/full";
-    const RunResult run = runProgram({REDUCEBMP_PATH, input, dir.file("out.bmp")}, options);
+    testsupport::Command command({REDUCEBMP_PATH, input, dir.file("out.bmp")});
+    command.out = testsupport::Stream::file("/dev/full");
+    const Exit run = testsupport::run(command);
     EXPECT_EQ(run.signal, 0);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("reducebmp: cannot write the statistics to standard output"), std::string::npos) << run.err;
@@ -260,9 +271,9 @@ TEST(OutputFaultTest, RunningOutOfMemoryLeavesNoTemporaryAndKeepsTheOldFile) {
     testsupport::writeFile(input, wide);
     const std::string output = dir.file("out.bmp");
     testsupport::writeFile(output, kOldContents);
-    RunOptions options;
-    options.addressSpaceLimit = 512ll << 20;
-    const RunResult run = runProgram({REDUCEBMP_PATH, input, output}, options);
+    Limits limits;
+    limits.addressSpaceBytes = 512ll << 20;
+    const MeasuredExit run = testsupport::runMeasured({REDUCEBMP_PATH, input, output}, limits);
     EXPECT_EQ(run.signal, 0) << run.err;
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("reducebmp: not enough memory to reduce " + input), std::string::npos) << run.err;

@@ -9,7 +9,7 @@
 #include "bmp_builder.h"
 #include "child_process.h"
 #include "pictures.h"
-#include "program_runner.h"
+#include "temp_dir.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -26,8 +26,11 @@
 namespace hostile {
 namespace {
 
-using Env = std::map<std::string, std::optional<std::string>>;
+using namespace std::chrono_literals;
 using testsupport::Bytes;
+using testsupport::Child;
+using testsupport::Exit;
+using testsupport::TempDir;
 
 const Bytes kOldContents{'o', 'l', 'd', ' ', 'f', 'i', 'l', 'e', '\n'};
 constexpr std::int32_t kWidth = 2000;
@@ -55,9 +58,16 @@ protected:
 
     static std::string input() { return inputs_->file("noise.bmp"); }
 
+    // The converter on the noise, its statistics written to `fd`.
+    testsupport::Command statisticsTo(int fd) const {
+        testsupport::Command command({REDUCEBMP_PATH, input(), output_});
+        command.out = testsupport::Stream::descriptor(fd);
+        return command;
+    }
+
     // Ended by `signal`, with the folder and the old file as before.
-    void expectEndedBy(e2e::Child& child, int signal, const std::vector<std::string>& others = {}) {
-        const e2e::Finished finished = child.finish(60000);
+    void expectEndedBy(Child& child, int signal, const std::vector<std::string>& others = {}) {
+        const Exit finished = child.finish(60s);
         EXPECT_EQ(finished.signal, signal) << "exit code " << finished.exitCode << ": " << finished.err;
         std::vector<std::string> names = others;
         names.push_back("out.bmp");
@@ -127,7 +137,7 @@ TEST_F(SignalFaultTest, WhileTheInputIsBeingReadNothingIsWritten) {
     for (const int signal : kSignals) {
         const std::string fifo = dir_.file("in.fifo");
         ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
-        e2e::Child child({REDUCEBMP_PATH, fifo, output_}, Env{});
+        Child child({REDUCEBMP_PATH, fifo, output_});
         {
             // Half the file, then the converter waits for more.
             const int writer = open(fifo.c_str(), O_WRONLY);
@@ -148,7 +158,7 @@ TEST_F(SignalFaultTest, DuringThePassTheTemporaryFileIsRemoved) {
     for (const int signal : kSignals) {
         StatisticsPipe statistics(4096);
         ASSERT_TRUE(statistics.shrunk()) << "cannot make the pipe small";
-        e2e::Child child({REDUCEBMP_PATH, input(), output_}, Env{}, statistics.writeEnd());
+        Child child(statisticsTo(statistics.writeEnd()));
         statistics.closeWriteEnd();
         ASSERT_TRUE(statistics.waitForBytes());
         kill(child.pid(), signal);
@@ -159,16 +169,17 @@ TEST_F(SignalFaultTest, DuringThePassTheTemporaryFileIsRemoved) {
 // The last statistics come out after the remap, just before the picture is
 // written: the signal comes while the remap runs or while it is written.
 TEST_F(SignalFaultTest, DuringTheRemapOrTheWriteTheTemporaryFileIsRemoved) {
+    int stopped = 0;
     for (const int signal : kSignals) {
         for (const bool allStatistics : {false, true}) {
             StatisticsPipe statistics;
-            e2e::Child child({REDUCEBMP_PATH, input(), output_}, Env{}, statistics.writeEnd());
+            Child child(statisticsTo(statistics.writeEnd()));
             statistics.closeWriteEnd();
             // Before the remap the converter has written a buffer or two of
             // statistics; the rest, after it.
             statistics.readThrough(allStatistics ? "pal[255] " : "");
             kill(child.pid(), signal);
-            const e2e::Finished finished = child.finish(60000);
+            const Exit finished = child.finish(60s);
             if (finished.exitCode == 0) {
                 // It was done before the signal came: the whole picture, at
                 // its place. Nothing else may have happened.
@@ -180,8 +191,11 @@ TEST_F(SignalFaultTest, DuringTheRemapOrTheWriteTheTemporaryFileIsRemoved) {
             EXPECT_EQ(finished.signal, signal) << finished.err;
             EXPECT_EQ(dir_.entries(), (std::vector<std::string>{"out.bmp"})) << "a temporary file was left";
             EXPECT_EQ(testsupport::readFile(output_), kOldContents);
+            ++stopped;
         }
     }
+    // A signal sent before the remap has long to wait for its end.
+    EXPECT_GT(stopped, 0) << "every run was done before its signal came: nothing was tested";
 }
 
 // `reducebmp IN OUT | head -2`: the reader goes away. The statistics cannot
@@ -190,9 +204,9 @@ TEST_F(SignalFaultTest, AStandardOutputThatClosesEarlyIsAFailedWrite) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     close(fds[0]);
-    e2e::Child child({REDUCEBMP_PATH, input(), output_}, Env{}, fds[1]);
+    Child child(statisticsTo(fds[1]));
     close(fds[1]);
-    const e2e::Finished finished = child.finish(60000);
+    const Exit finished = child.finish(60s);
     EXPECT_EQ(finished.signal, 0) << "ended by a signal instead of reporting the failed write";
     EXPECT_EQ(finished.exitCode, 1);
     EXPECT_NE(finished.err.find("reducebmp: cannot write the statistics to standard output"), std::string::npos)

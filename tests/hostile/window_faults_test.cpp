@@ -7,7 +7,9 @@
 #include "bmp_builder.h"
 #include "child_process.h"
 #include "pictures.h"
-#include "program_runner.h"
+#include "temp_dir.h"
+#include "viewer_title.h"
+#include "x_server.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -23,15 +25,16 @@
 namespace hostile {
 namespace {
 
-using Env = std::map<std::string, std::optional<std::string>>;
-
-// The viewer's title as X shows it, in UTF-8.
-const std::string kViewerTitle = "\xE6\xB8\x9B\xE8\x89\xB2\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";
+using namespace std::chrono_literals;
+using testsupport::Child;
+using testsupport::Environment;
+using testsupport::Exit;
+using testsupport::TempDir;
 
 // The statistics the batch converter prints for the file: the viewer must
 // have printed exactly these whatever happened to its window afterwards.
 std::string statisticsOf(const std::string& input, const TempDir& dir) {
-    const e2e::Finished batch = e2e::run({REDUCEBMP_PATH, input, dir.file("reduced.bmp")}, Env{{"DISPLAY", std::nullopt}});
+    const Exit batch = testsupport::run({REDUCEBMP_PATH, input, dir.file("reduced.bmp")}, {{"DISPLAY", std::nullopt}});
     EXPECT_EQ(batch.exitCode, 0) << batch.err;
     return batch.out;
 }
@@ -42,7 +45,7 @@ std::string writeInput(const TempDir& dir) {
     return input;
 }
 
-void expectCleanEnd(const e2e::Finished& run, const std::string& statistics) {
+void expectCleanEnd(const Exit& run, const std::string& statistics) {
     EXPECT_EQ(run.signal, 0) << "crashed or hung: " << run.err;
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, statistics);
@@ -52,14 +55,14 @@ TEST(WindowFaultTest, TheXServerGoingAwayWhileTheWindowIsShown) {
     TempDir dir;
     const std::string input = writeInput(dir);
     const std::string statistics = statisticsOf(input, dir);
-    e2e::XServer server;
+    testsupport::XServer server;
     ASSERT_TRUE(server.started()) << server.error();
-    e2e::Child viewer({REDUCEVIEW_PATH, input}, Env{{"DISPLAY", server.display()}});
-    const e2e::Finished found =
-        e2e::run({X11_WINDOW_TOOL_PATH, "find", kViewerTitle, "20000"}, Env{{"DISPLAY", server.display()}});
+    const Environment display{{"DISPLAY", server.display()}};
+    Child viewer({REDUCEVIEW_PATH, input}, display);
+    const Exit found = testsupport::run({X11_WINDOW_TOOL_PATH, "find", testsupport::kViewerTitleUtf8, "20000"}, display);
     ASSERT_EQ(found.exitCode, 0) << "the viewer's window never appeared: " << found.err;
     server.kill();
-    const e2e::Finished run = viewer.finish(20000);
+    const Exit run = viewer.finish(20s);
     expectCleanEnd(run, statistics);
     // One line says why the window went.
     EXPECT_NE(run.err.find("connection to the display was lost"), std::string::npos) << run.err;
@@ -154,8 +157,7 @@ TEST(WindowFaultTest, DisplaysThatCannotBeOpenedEndTheViewerCleanly) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        e2e::Child viewer({REDUCEVIEW_PATH, input}, Env{{"DISPLAY", c.display}});
-        const e2e::Finished run = viewer.finish(60000);
+        const Exit run = testsupport::run({REDUCEVIEW_PATH, input}, {{"DISPLAY", c.display}});
         expectCleanEnd(run, statistics);
         EXPECT_NE(run.err.find(c.notice), std::string::npos) << run.err;
     }
@@ -165,7 +167,7 @@ TEST(WindowFaultTest, AQuitMessageEndsTheLoopAndTheDestructorClosesTheWindow) {
     TempDir dir;
     const std::string input = writeInput(dir);
     const std::string statistics = statisticsOf(input, dir);
-    const e2e::Finished run = e2e::run({QUIT_PROBE_PATH, input}, Env{{"DISPLAY", std::nullopt}});
+    const Exit run = testsupport::run({QUIT_PROBE_PATH, input}, {{"DISPLAY", std::nullopt}});
     expectCleanEnd(run, statistics);
     EXPECT_EQ(run.err, "quit_probe: quit posted yes; windows left 0; DestroyWindow after the quit yes\n");
 }

@@ -315,59 +315,9 @@ TEST_F(ReadBmp, AZeroSideGivesAnEmptyImageAndSuccess) {
     }
 }
 
-TEST_F(ReadBmp, RefusedFilesLeaveTheImageUntouchedAndSayWhy) {
-    const Bytes good24 = bmp24(testCard(4, 3));
-    const Bytes good8 = bmpIndexed(8, 4, 3, kFour, cycling(4, 3, 4), 4);
-    struct Case {
-        const char* what;
-        Bytes bytes;
-        BmpRefusal refusal;
-    };
-    std::vector<Case> cases;
-    auto with = [](Bytes b, std::size_t offset, std::uint32_t value) {
-        putU32(b, offset, value);
-        return b;
-    };
-    auto with16 = [](Bytes b, std::size_t offset, std::uint16_t value) {
-        putU16(b, offset, value);
-        return b;
-    };
-    cases.push_back({"empty file", {}, BmpRefusal::truncatedHeaders});
-    cases.push_back({"thirteen bytes", Bytes(good24.begin(), good24.begin() + 13), BmpRefusal::truncatedHeaders});
-    cases.push_back({"MB signature", with16(good24, 0, 0x424D), BmpRefusal::notBmp});
-    cases.push_back({"OS/2 1.x header", bmpOs2v1(4, 2, 2, kFour, {0, 1, 2, 3}), BmpRefusal::headerTooShort});
-    cases.push_back({"run-length 8 bit", with(good8, 30, 1), BmpRefusal::compressed});
-    cases.push_back({"bit fields 24 bit", with(good24, 30, 3), BmpRefusal::compressed});
-    cases.push_back(
-        {"run-length and 16 bits: compression first", with16(with(good24, 30, 1), 28, 16), BmpRefusal::compressed});
-    cases.push_back({"16 bits", with16(good24, 28, 16), BmpRefusal::unsupportedDepth});
-    cases.push_back({"32 bits", with16(good24, 28, 32), BmpRefusal::unsupportedDepth});
-    cases.push_back({"2 bits", with16(good24, 28, 2), BmpRefusal::unsupportedDepth});
-    cases.push_back(
-        {"pixel array one byte short", Bytes(good24.begin(), good24.end() - 1), BmpRefusal::pixelArrayShort});
-    cases.push_back({"negative width", with(good24, 18, static_cast<std::uint32_t>(-4)), BmpRefusal::negativeWidth});
-    cases.push_back({"height -2147483648", with(good24, 22, 0x80000000u), BmpRefusal::heightMin});
-    cases.push_back({"bfOffBits negative", with(good24, 10, 0xFFFFFFF0u), BmpRefusal::headerBlockShort});
-    cases.push_back({"bfOffBits below 14", with(good24, 10, 10), BmpRefusal::headerBlockShort});
-    cases.push_back({"bfOffBits inside the information header", with(good24, 10, 40), BmpRefusal::headerBlockShort});
-    cases.push_back({"8-bit palette cut short by bfOffBits", with(good8, 10, 54 + 8), BmpRefusal::headerBlockShort});
-    cases.push_back({"biClrUsed past bfOffBits", with(good8, 46, 5), BmpRefusal::headerBlockShort});
-    cases.push_back({"biClrUsed huge", with(good8, 46, 0xFFFFFFFFu), BmpRefusal::headerBlockShort});
-    cases.push_back({"bfOffBits beyond the end", with(good24, 10, 100000), BmpRefusal::truncatedHeaders});
-    cases.push_back({"claims 20000 x 20000", with(with(good24, 18, 20000), 22, 20000), BmpRefusal::pixelArrayShort});
-    cases.push_back(
-        {"stride x height beyond 32 bits", with(with(good24, 18, 100000), 22, 100000), BmpRefusal::tooLarge});
-    cases.push_back({"1-bit picture whose image would not fit 32 bits",
-                     with(with(bmpIndexed(1, 8, 1, kFour, cycling(8, 1, 2), 2), 18, 65536), 22, 65536),
-                     BmpRefusal::tooLarge});
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        BmpReadStatus status;
-        EXPECT_FALSE(loadWithStatus(c.bytes, status));
-        EXPECT_EQ(status.refusal, c.refusal);
-        expectUnchanged();
-    }
-}
+// Every refusal of the reader, each with its reason, and every cut of a
+// valid file are tested on the shared table of hostile and valid files
+// (tests/hostile/bmp_cases.h) in tests/app/reader_refusals_test.cpp.
 
 TEST_F(ReadBmp, ACutGivesTheBytesNeededAndTheBytesThere) {
     const Bytes good8 = bmpIndexed(8, 4, 3, kFour, cycling(4, 3, 4), 4);  // 70 bytes of headers, 12 of pixels
@@ -449,21 +399,3 @@ TEST_F(ReadBmp, AReadErrorIsReportedWithTheSystemsReason) {
     expectUnchanged();
 }
 #endif
-
-TEST_F(ReadBmp, EveryProperPrefixOfAValidFileIsRefused) {
-    const std::vector<Bytes> files = {
-        bmp24(testCard(5, 3)),
-        bmpIndexed(1, 9, 3, {{0, 0, 0}, {255, 255, 255}}, cycling(9, 3, 2), 0),
-        bmpIndexed(4, 5, 3, kFour, cycling(5, 3, 4), 4),
-        bmpIndexed(8, 6, 2, kFour, cycling(6, 2, 4), 4),
-    };
-    for (const Bytes& file : files) {
-        for (std::size_t length = 0; length < file.size(); ++length) {
-            SCOPED_TRACE(::testing::Message() << "prefix of " << length << " of " << file.size() << " bytes");
-            ASSERT_FALSE(load(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length))));
-            expectUnchanged();
-        }
-        ASSERT_TRUE(load(file));
-        SetUp();
-    }
-}

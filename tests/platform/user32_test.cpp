@@ -5,6 +5,7 @@
 // window, and closing by itself where there is no display.
 #include "platform_test_hooks.h"
 #include "title_text.h"
+#include "viewer_title.h"
 
 #include <gtest/gtest.h>
 
@@ -476,9 +477,8 @@ TEST(TitleText, CodePage932BecomesUtf8AndCompoundText) {
         std::string cp932, utf8, compound;
     };
     const Case cases[] = {
-        {"the viewer's title", "\x8C\xB8\x90\x46\x83\x65\x83\x58\x83\x67",
-         "\xE6\xB8\x9B\xE8\x89\xB2\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88",
-         "\x1B$)B\xB8\xBA\xBF\xA7\xA5\xC6\xA5\xB9\xA5\xC8"},
+        {"the viewer's title", testsupport::kViewerTitleCp932, testsupport::kViewerTitleUtf8,
+         testsupport::kViewerTitleCompoundText},
         {"ASCII", "Test 1", "Test 1", "Test 1"},
         {"half-width katakana after kanji", "\x8C\xB8 \xB1", "\xE6\xB8\x9B \xEF\xBD\xB1", "\x1B$)B\xB8\xBA \x1B)I\xB1"},
         {"a lead byte at the end", "A\x8C", "A?", "A?"},
@@ -494,8 +494,8 @@ TEST(TitleText, CodePage932BecomesUtf8AndCompoundText) {
 // code page 932 converter: what they know comes out as the converter gives
 // it, and the rest as '?'.
 TEST(TitleText, TheTablesForALibraryWithoutCodePage932) {
-    const std::string titleCp932 = "\x8C\xB8\x90\x46\x83\x65\x83\x58\x83\x67";
-    const std::string titleUtf8 = "\xE6\xB8\x9B\xE8\x89\xB2\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";
+    const std::string titleCp932 = testsupport::kViewerTitleCp932;
+    const std::string titleUtf8 = testsupport::kViewerTitleUtf8;
     struct Case {
         const char* what;
         std::string cp932, utf8;

@@ -5,6 +5,7 @@
 #include "my_win.h"
 #include "pictures.h"
 #include "process.h"
+#include "viewer_title.h"
 #include "window_test_support.h"
 
 #include <gtest/gtest.h>
@@ -77,7 +78,7 @@ TEST_F(MyWinTest, OpensSizedToTheImageWithTheReducedImagePainted) {
     EXPECT_EQ(platform::test::clientPixels(w.hwnd), pixels);
 
     const auto state = platform::test::windowState(w.hwnd);
-    EXPECT_EQ(state.title, "\x8C\xB8\x90\x46\x83\x65\x83\x58\x83\x67");
+    EXPECT_EQ(state.title, testsupport::kViewerTitleCp932);
     EXPECT_EQ(state.style, static_cast<DWORD>(0x00CA0000 | WS_VISIBLE));
     EXPECT_TRUE(state.visible);
     EXPECT_FALSE(state.invalid) << "painted by UpdateWindow inside open";

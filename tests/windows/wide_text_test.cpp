@@ -1,19 +1,22 @@
 // The wide-text calls that the viewer's title goes through, held to what
 // Windows does. Built on both sides: under Wine these are the real KERNEL32
 // and USER32, on Linux our layer, so the layer is checked against Windows.
+#include "viewer_title.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 namespace {
 
-// "減色テスト" in code page 932, in UTF-8, and in UTF-16.
-const char kTitle932[] = "\x8C\xB8\x90\x46\x83\x65\x83\x58\x83\x67";
-const char kTitleUtf8[] = "\xE6\xB8\x9B\xE8\x89\xB2\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";
-const std::vector<unsigned> kTitleUtf16 = {0x6E1B, 0x8272, 0x30C6, 0x30B9, 0x30C8};
+using testsupport::kViewerTitleCp932;
+using testsupport::kViewerTitleUtf8;
+const std::vector<unsigned> kTitleUtf16(std::begin(testsupport::kViewerTitleUtf16),
+                                        std::end(testsupport::kViewerTitleUtf16));
 
 std::vector<unsigned> units(const WCHAR* text, int count) {
     std::vector<unsigned> out;
@@ -33,11 +36,11 @@ TEST(MultiByteToWideChar, ConvertsTheTitleAndCountsLikeWindows) {
     std::vector<unsigned> withZero = kTitleUtf16;
     withZero.push_back(0);
     const Conversion cases[] = {
-        {"932 through its zero", 932, kTitle932, -1, withZero},
-        {"932 without its zero", 932, kTitle932, 10, kTitleUtf16},
-        {"932 cut after a whole character", 932, kTitle932, 4, {0x6E1B, 0x8272}},
+        {"932 through its zero", 932, kViewerTitleCp932, -1, withZero},
+        {"932 without its zero", 932, kViewerTitleCp932, 10, kTitleUtf16},
+        {"932 cut after a whole character", 932, kViewerTitleCp932, 4, {0x6E1B, 0x8272}},
         {"932 ASCII", 932, "ab", -1, {'a', 'b', 0}},
-        {"UTF-8", CP_UTF8, kTitleUtf8, -1, withZero},
+        {"UTF-8", CP_UTF8, kViewerTitleUtf8, -1, withZero},
         {"empty", 932, "", -1, {0}},
     };
     for (const Conversion& c : cases) {
@@ -54,9 +57,9 @@ TEST(MultiByteToWideChar, ConvertsTheTitleAndCountsLikeWindows) {
 
 TEST(MultiByteToWideChar, RefusesABufferTooSmallAndBadArguments) {
     WCHAR wide[5] = {};
-    EXPECT_EQ(MultiByteToWideChar(932, 0, kTitle932, -1, wide, 5), 0) << "no room for the zero";
+    EXPECT_EQ(MultiByteToWideChar(932, 0, kViewerTitleCp932, -1, wide, 5), 0) << "no room for the zero";
     EXPECT_EQ(MultiByteToWideChar(932, 0, nullptr, -1, wide, 5), 0);
-    EXPECT_EQ(MultiByteToWideChar(932, 0, kTitle932, -2, wide, 5), 0);
+    EXPECT_EQ(MultiByteToWideChar(932, 0, kViewerTitleCp932, -2, wide, 5), 0);
 }
 
 // A window with a narrow procedure, titled with the code page 932 bytes, then
@@ -71,7 +74,7 @@ TEST(DefWindowProcW, StoresAndReturnsTheWideTitleOfANarrowWindow) {
     c.lpfnWndProc = narrowProc;
     c.lpszClassName = "wide title test";
     RegisterClassExA(&c);
-    const HWND hwnd = CreateWindowExA(0, "wide title test", kTitle932, WS_OVERLAPPED | WS_CAPTION, CW_USEDEFAULT,
+    const HWND hwnd = CreateWindowExA(0, "wide title test", kViewerTitleCp932, WS_OVERLAPPED | WS_CAPTION, CW_USEDEFAULT,
                                       CW_USEDEFAULT, 200, 100, nullptr, nullptr, nullptr, nullptr);
     // Wine makes no window without a display; the Windows test phase runs
     // this program once more on its X server, with CR_EXPECT_WINDOWS set.
@@ -79,7 +82,7 @@ TEST(DefWindowProcW, StoresAndReturnsTheWideTitleOfANarrowWindow) {
     if (!hwnd) GTEST_SKIP() << "no window can be made here (no display)";
 
     WCHAR wide[16] = {};
-    ASSERT_EQ(MultiByteToWideChar(932, 0, kTitle932, -1, wide, 16), 6);
+    ASSERT_EQ(MultiByteToWideChar(932, 0, kViewerTitleCp932, -1, wide, 16), 6);
     EXPECT_NE(DefWindowProcW(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide)), 0);
 
     WCHAR back[16] = {};

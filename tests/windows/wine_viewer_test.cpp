@@ -12,18 +12,16 @@
 //   CR_JA_LOCPATH     a folder holding the ja_JP.UTF-8 locale (empty: the system's)
 //   DISPLAY           an X server without a window manager (viewer tests only)
 #include "bmp_builder.h"
+#include "child_process.h"
 #include "dib24.h"
 #include "pictures.h"
 #include "process.h"
+#include "temp_dir.h"
 #include "text_sink.h"
+#include "viewer_title.h"
 #include "x11_window.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -39,11 +37,7 @@ using namespace testsupport;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-extern char** environ;
-
 namespace {
-
-const char* const kTitleUtf8 = "\xE6\xB8\x9B\xE8\x89\xB2\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";  // 減色テスト
 
 std::string envOr(const char* name, const std::string& fallback) {
     const char* value = std::getenv(name);
@@ -51,11 +45,6 @@ std::string envOr(const char* name, const std::string& fallback) {
 }
 
 fs::path windowsBuild() { return envOr("CR_WINDOWS_BUILD", ""); }
-
-std::string slurp(const fs::path& path) {
-    const Bytes bytes = readFile(path.string());
-    return std::string(bytes.begin(), bytes.end());
-}
 
 // Windows console output ends its lines with CR LF: the text with every CR LF
 // turned into LF, and whether every LF had its CR.
@@ -79,94 +68,22 @@ struct Locale {
 };
 const Locale kLocales[] = {{"C.UTF-8", false}, {"ja_JP.UTF-8", true}};
 
-// A child process with its standard output and error going to files.
-class Child {
-public:
-    Child(const std::vector<std::string>& argv, const fs::path& directory, const Locale& locale)
-        : out_(directory / ("stdout." + std::to_string(++serial))),
-          err_(directory / ("stderr." + std::to_string(serial))) {
-        std::map<std::string, std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string entry(*e);
-            const std::size_t eq = entry.find('=');
-            if (eq != std::string::npos) env[entry.substr(0, eq)] = entry.substr(eq + 1);
-        }
-        env.erase("LC_ALL");
-        env.erase("LC_CTYPE");
-        env.erase("LANGUAGE");
-        env["LANG"] = locale.lang;
-        const std::string locpath = envOr("CR_JA_LOCPATH", "");
-        if (locale.japanese && !locpath.empty()) env["LOCPATH"] = locpath;
-        std::vector<std::string> envStrings;
-        for (const auto& [k, v] : env) envStrings.push_back(k + "=" + v);
+// The program in the given locale, in the given folder, in a process group
+// of its own so that a stuck Wine program is ended whole.
+testsupport::Command inLocale(const std::vector<std::string>& argv, const fs::path& directory, const Locale& locale) {
+    testsupport::Command command(
+        argv, {{"LC_ALL", std::nullopt}, {"LC_CTYPE", std::nullopt}, {"LANGUAGE", std::nullopt}, {"LANG", locale.lang}});
+    const std::string locpath = envOr("CR_JA_LOCPATH", "");
+    if (locale.japanese && !locpath.empty()) command.env["LOCPATH"] = locpath;
+    command.workingFolder = directory.string();
+    command.ownProcessGroup = true;
+    return command;
+}
 
-        pid_ = fork();
-        if (pid_ == 0) {
-            // Its own process group, so that a stuck run can be ended whole.
-            setpgid(0, 0);
-            if (chdir(directory.c_str()) != 0) _exit(126);
-            const int in = open("/dev/null", O_RDONLY);
-            const int out = open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int err = open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (in < 0 || out < 0 || err < 0) _exit(126);
-            dup2(in, 0);
-            dup2(out, 1);
-            dup2(err, 2);
-            std::vector<char*> args, envp;
-            for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            for (auto& e : envStrings) envp.push_back(e.data());
-            envp.push_back(nullptr);
-            execvpe(args[0], args.data(), envp.data());
-            _exit(127);
-        }
-    }
-    ~Child() {
-        if (pid_ > 0 && !exited_) {
-            kill(-pid_, SIGKILL);
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    pid_t pid() const { return pid_; }
-    // The exit code, or nullopt when it has not ended within the time.
-    std::optional<int> wait(std::chrono::milliseconds limit) {
-        const auto end = Clock::now() + limit;
-        while (true) {
-            int status = 0;
-            const pid_t r = waitpid(pid_, &status, WNOHANG);
-            if (r == pid_) {
-                exited_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            if (Clock::now() >= end) return std::nullopt;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    }
-    std::string out() const { return slurp(out_); }
-    std::string err() const { return slurp(err_); }
-
-private:
-    static inline int serial = 0;  // each child its own output files
-    pid_t pid_ = -1;
-    bool exited_ = false;
-    fs::path out_, err_;
-};
-
-struct ProgramRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-ProgramRun runToEnd(const std::vector<std::string>& argv, const fs::path& directory, const Locale& locale) {
-    Child child(argv, directory, locale);
-    const auto code = child.wait(std::chrono::seconds(60));
-    EXPECT_TRUE(code.has_value()) << argv[0] << " did not end within a minute";
-    return {code.value_or(-1), child.out(), child.err()};
+Exit runToEnd(const std::vector<std::string>& argv, const fs::path& directory, const Locale& locale) {
+    const Exit done = testsupport::run(inLocale(argv, directory, locale), std::chrono::minutes(1));
+    EXPECT_FALSE(done.timedOut) << argv[0] << " did not end within a minute";
+    return done;
 }
 
 std::vector<std::string> underWine(const std::string& program, std::vector<std::string> args) {
@@ -195,18 +112,14 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(windowsBuild().empty()) << "CR_WINDOWS_BUILD names the MinGW build tree";
         ASSERT_TRUE(fs::exists(windowsBuild() / "app" / "reducebmp.exe")) << windowsBuild();
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-        for (char& c : name)
-            if (c == '/') c = '_';
-        dir = fs::temp_directory_path() / ("cr_wine_" + std::to_string(getpid()) + "_" + name);
-        fs::remove_all(dir);
-        fs::create_directories(dir);
     }
     void TearDown() override {
-        if (!HasFailure()) fs::remove_all(dir);
+        if (!HasFailure()) return;
+        folder.keep();
+        std::printf("the test's files are kept in %s\n", folder.path().c_str());
     }
-    fs::path dir;
+    TempDir folder;
+    const fs::path dir = folder.path();
 };
 
 // ---------------------------------------------------------------- the probe
@@ -218,7 +131,7 @@ struct Probe {
 };
 
 Probe probe(const fs::path& directory, const Locale& locale) {
-    const ProgramRun run = runToEnd(underWine("tests/windows/wine_probe.exe", {}), directory, locale);
+    const Exit run = runToEnd(underWine("tests/windows/wine_probe.exe", {}), directory, locale);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     bool crlf = false;
     std::istringstream lines(withoutCarriageReturns(run.out, crlf));
@@ -301,8 +214,8 @@ TEST_F(WineTest, TheBatchConverterWritesWhatTheLinuxOneWrites) {
     for (const Input& input : converterInputs()) {
         SCOPED_TRACE(input.name);
         writeFile((dir / "in.bmp").string(), input.bytes);
-        const ProgramRun onLinux = runToEnd({REDUCEBMP_PATH, "in.bmp", "linux.bmp"}, dir, locale);
-        const ProgramRun onWindows = runToEnd(underWine("app/reducebmp.exe", {"in.bmp", "windows.bmp"}), dir, locale);
+        const Exit onLinux = runToEnd({REDUCEBMP_PATH, "in.bmp", "linux.bmp"}, dir, locale);
+        const Exit onWindows = runToEnd(underWine("app/reducebmp.exe", {"in.bmp", "windows.bmp"}), dir, locale);
         ASSERT_EQ(onLinux.exitCode, 0) << onLinux.err;
         EXPECT_EQ(onWindows.exitCode, 0) << onWindows.err;
         bool crlf = false;
@@ -317,7 +230,7 @@ TEST_F(WineTest, TheBatchConverterReplacesAnExistingOutputAndRefusesLikeLinux) {
     const Locale& locale = kLocales[0];
     writeFile((dir / "in.bmp").string(), bmp24(gradient(9, 4)));
     writeFile((dir / "old.bmp").string(), Bytes(10, 'x'));
-    const ProgramRun replaced = runToEnd(underWine("app/reducebmp.exe", {"in.bmp", "old.bmp"}), dir, locale);
+    const Exit replaced = runToEnd(underWine("app/reducebmp.exe", {"in.bmp", "old.bmp"}), dir, locale);
     EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
     ASSERT_EQ(runToEnd({REDUCEBMP_PATH, "in.bmp", "linux.bmp"}, dir, locale).exitCode, 0);
     EXPECT_TRUE(readFile((dir / "old.bmp").string()) == readFile((dir / "linux.bmp").string()));
@@ -342,8 +255,8 @@ TEST_F(WineTest, TheBatchConverterReplacesAnExistingOutputAndRefusesLikeLinux) {
     };
     for (const auto& [bad, reason] : cases) {
         SCOPED_TRACE(bad);
-        const ProgramRun onLinux = runToEnd({REDUCEBMP_PATH, bad, "a.bmp"}, dir, locale);
-        const ProgramRun onWindows = runToEnd(underWine("app/reducebmp.exe", {bad, "b.bmp"}), dir, locale);
+        const Exit onLinux = runToEnd({REDUCEBMP_PATH, bad, "a.bmp"}, dir, locale);
+        const Exit onWindows = runToEnd(underWine("app/reducebmp.exe", {bad, "b.bmp"}), dir, locale);
         EXPECT_EQ(onWindows.exitCode, onLinux.exitCode);
         EXPECT_EQ(onWindows.exitCode, 1);
         bool crlf = false;
@@ -369,7 +282,7 @@ TEST_F(WineTest, TheBatchConverterWritesToNamesBeyondAscii) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         for (int round = 0; round < 2; ++round) {  // the second replaces the first
-            const ProgramRun run = runToEnd(underWine("app/reducebmp.exe", {"in.bmp", c.name}), dir, c.locale);
+            const Exit run = runToEnd(underWine("app/reducebmp.exe", {"in.bmp", c.name}), dir, c.locale);
             EXPECT_EQ(run.exitCode, 0) << run.err;
         }
         EXPECT_TRUE(readFile((dir / c.name).string()) == readFile((dir / "linux.bmp").string()));
@@ -383,7 +296,7 @@ TEST_F(WineTest, TheBatchConverterWritesToNamesBeyondAscii) {
 // What resource_probe.exe reads from a program: each line's first word, and
 // the rest of the line.
 std::multimap<std::string, std::string> resourcesOf(const std::string& program, const fs::path& directory) {
-    const ProgramRun run = runToEnd(
+    const Exit run = runToEnd(
         underWine("tests/windows/resource_probe.exe", {(windowsBuild() / "app" / program).string()}), directory,
         kLocales[0]);
     EXPECT_EQ(run.exitCode, 0) << program << ": " << run.err;
@@ -543,7 +456,7 @@ private:
     static constexpr const char* kKey = "HKCU\\Control Panel\\Desktop";
     void reg(std::vector<std::string> args) const {
         args.insert(args.begin(), {envOr("CR_WINE", "wine"), "reg"});
-        const ProgramRun run = runToEnd(args, directory_, kLocales[0]);
+        const Exit run = runToEnd(args, directory_, kLocales[0]);
         EXPECT_EQ(run.exitCode, 0) << "wine reg " << args[2] << ": " << run.out << run.err;
     }
     fs::path directory_;
@@ -580,7 +493,7 @@ TEST_P(WineViewer, ShowsTheReducedImageUnderItsTitleAndClosesCleanly) {
     }
     const Expected expected = expectedFor(dir / "in.bmp");
 
-    Child viewer(underWine("app/reduceview.exe", {"in.bmp"}), dir, c.locale);
+    Child viewer(inLocale(underWine("app/reduceview.exe", {"in.bmp"}), dir, c.locale));
     const auto deadline = Clock::now() + std::chrono::seconds(30);
     std::optional<xprobe::WindowId> window;
     while (!(window = x.viewableWindowOf(viewer.pid())) && Clock::now() < deadline) {
@@ -606,15 +519,15 @@ TEST_P(WineViewer, ShowsTheReducedImageUnderItsTitleAndClosesCleanly) {
     // the window by this title.
     std::string title;
     const auto titleDeadline = Clock::now() + std::chrono::seconds(2);
-    while ((title = x.title(*window)) != kTitleUtf8 && Clock::now() < titleDeadline)
+    while ((title = x.title(*window)) != kViewerTitleUtf8 && Clock::now() < titleDeadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ASSERT_EQ(title, kTitleUtf8);
+    ASSERT_EQ(title, kViewerTitleUtf8);
 
     // Painting follows mapping closely but not atomically: look until the
     // picture is right or the time is up.
     std::string difference = "nothing read";
     while (Clock::now() < deadline) {
-        const ProgramRun read = runToEnd({X11_WINDOW_TOOL_PATH, "read", kTitleUtf8, "shown.bmp"}, dir, c.locale);
+        const Exit read = runToEnd({X11_WINDOW_TOOL_PATH, "read", kViewerTitleUtf8, "shown.bmp"}, dir, c.locale);
         if (read.exitCode == 0) {
             const Picture whole = loadPicture(dir / "shown.bmp");
             difference = firstDifference(crop(whole, -frame.left, -frame.top, expected.reduced.width,
@@ -627,10 +540,10 @@ TEST_P(WineViewer, ShowsTheReducedImageUnderItsTitleAndClosesCleanly) {
     EXPECT_EQ(difference, "");
 
     // Closed as a window manager would, by the same tool as the Linux viewer.
-    ASSERT_EQ(runToEnd({X11_WINDOW_TOOL_PATH, "close", kTitleUtf8}, dir, c.locale).exitCode, 0);
-    const auto code = viewer.wait(std::chrono::seconds(15));
-    ASSERT_TRUE(code.has_value()) << "still running after the close request";
-    EXPECT_EQ(*code, 0) << viewer.err();
+    ASSERT_EQ(runToEnd({X11_WINDOW_TOOL_PATH, "close", kViewerTitleUtf8}, dir, c.locale).exitCode, 0);
+    const std::optional<Exit> closed = viewer.wait(std::chrono::seconds(15));
+    ASSERT_TRUE(closed.has_value()) << "still running after the close request";
+    EXPECT_EQ(closed->exitCode, 0) << closed->err;
     // Nothing more was printed after the statistics.
     EXPECT_EQ(textDifference(withoutCarriageReturns(viewer.out(), crlf), expected.report), "");
 }
@@ -647,10 +560,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, WineViewer,
 
 TEST_F(WineTest, TheViewerRefusesLikeLinuxWithoutAWindow) {
     const Locale& locale = kLocales[0];
-    const ProgramRun none = runToEnd(underWine("app/reduceview.exe", {}), dir, locale);
+    const Exit none = runToEnd(underWine("app/reduceview.exe", {}), dir, locale);
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_EQ(none.out, "");
-    const ProgramRun missing = runToEnd(underWine("app/reduceview.exe", {"missing.bmp"}), dir, locale);
+    const Exit missing = runToEnd(underWine("app/reduceview.exe", {"missing.bmp"}), dir, locale);
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.out, "Cannot load input file : missing.bmp\r\n");
     EXPECT_EQ(missing.err, "reduceview: missing.bmp: cannot open (No such file or directory)\r\n");
@@ -658,7 +571,7 @@ TEST_F(WineTest, TheViewerRefusesLikeLinuxWithoutAWindow) {
     putU32(bitFields, 30, 3);
     putU16(bitFields, 28, 32);
     writeFile((dir / "32.bmp").string(), bitFields);
-    const ProgramRun refused = runToEnd(underWine("app/reduceview.exe", {"32.bmp"}), dir, locale);
+    const Exit refused = runToEnd(underWine("app/reduceview.exe", {"32.bmp"}), dir, locale);
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_EQ(refused.out, "Cannot load input file : 32.bmp\r\n");
     EXPECT_EQ(refused.err,

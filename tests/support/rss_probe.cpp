@@ -6,7 +6,10 @@
 // A child's peak resident size (ru_maxrss) includes the memory of the
 // process it was forked from, so a large test process would hide what the
 // program itself used. This probe is small and does nothing else: the peak
-// it reports is the program's own, within a megabyte or two.
+// it reports is the program's own, within a megabyte or two. The tests run
+// it through measured_run.h. It starts its program with fork and exec of its
+// own rather than through child_process.h, since it is built without the
+// sanitizers and so links nothing of the test library.
 //
 // --user drops to that user before running PROGRAM (for unreadable-file and
 // read-only-folder cases when the tests run as root). --fsize sets the file
