@@ -7,12 +7,12 @@
 
 namespace pass {
 
-Cut chooseCut(const ColourCount* first, const ColourCount* last) {
+Cut chooseCut(const ColorCount* first, const ColorCount* last) {
     std::int32_t minimum[3] = {255, 255, 255};
     std::int32_t maximum[3] = {0, 0, 0};
     std::int64_t weighted[3] = {0, 0, 0};
     std::int64_t total = 0;
-    for (const ColourCount* c = first; c != last; ++c) {
+    for (const ColorCount* c = first; c != last; ++c) {
         for (int ch = 0; ch < 3; ++ch) {
             const std::int32_t v = channelOf(c->key, ch);
             minimum[ch] = std::min(minimum[ch], v);
@@ -33,9 +33,9 @@ Cut chooseCut(const ColourCount* first, const ColourCount* last) {
     return Cut{channel, weighted[channel] / total};
 }
 
-std::int32_t cutBoxes(ColourCount* colours, std::uint32_t colourCount, std::int32_t limit,
+std::int32_t cutBoxes(ColorCount* colors, std::uint32_t colorCount, std::int32_t limit,
                       std::vector<BoxRange>& boxes) {
-    boxes.assign(1, BoxRange{0, colourCount});
+    boxes.assign(1, BoxRange{0, colorCount});
     boxes.reserve(static_cast<std::size_t>(std::max(limit, 1)));
     std::int32_t boxCount = 1;
     // Tasks are appended one depth deeper than the task being split, so
@@ -45,15 +45,15 @@ std::int32_t cutBoxes(ColourCount* colours, std::uint32_t colourCount, std::int3
     for (std::size_t next = 0; next < tasks.size() && boxCount < limit; ++next) {
         const SplitTask task = tasks[next];
         BoxRange& box = boxes[static_cast<std::size_t>(task.box)];
-        ColourCount* first = colours + box.begin;
-        ColourCount* last = colours + box.end;
+        ColorCount* first = colors + box.begin;
+        ColorCount* last = colors + box.end;
         const Cut cut = chooseCut(first, last);
         if (cut.channel < 0) continue;
         // The lower part becomes the new box, the upper part keeps the number.
-        ColourCount* middle = std::partition(first, last, [&cut](const ColourCount& c) {
+        ColorCount* middle = std::partition(first, last, [&cut](const ColorCount& c) {
             return channelOf(c.key, cut.channel) <= cut.mean;
         });
-        const auto split = static_cast<std::uint32_t>(middle - colours);
+        const auto split = static_cast<std::uint32_t>(middle - colors);
         const std::int32_t newBox = boxCount++;
         boxes.push_back(BoxRange{box.begin, split});
         boxes[static_cast<std::size_t>(task.box)].begin = split;
@@ -82,7 +82,7 @@ void splitBox(std::vector<SplitTask>& workList, ColorEntry* table, std::int32_t 
               std::int32_t box, std::int32_t depth, std::int32_t limit) {
     if (boxCount >= limit) return;
     const std::int32_t used = usedRecords(table, entryCount);
-    std::vector<pass::ColourCount> members;
+    std::vector<pass::ColorCount> members;
     for (std::int32_t i = 0; i < used; ++i) {
         if (table[i].box == box) members.push_back({keyOf(table[i]), static_cast<std::uint32_t>(table[i].count)});
     }
@@ -101,17 +101,17 @@ std::int32_t medianCut(ColorEntry* table, std::int32_t entryCount, std::int32_t 
     const std::int32_t used = usedRecords(table, entryCount);
     // Cut a compact copy in key order, then give each record the box of its
     // colour (records of one colour always share a box).
-    std::vector<pass::ColourCount> colours(static_cast<std::size_t>(used));
+    std::vector<pass::ColorCount> colors(static_cast<std::size_t>(used));
     for (std::int32_t i = 0; i < used; ++i) {
-        colours[static_cast<std::size_t>(i)] = {keyOf(table[i]), static_cast<std::uint32_t>(table[i].count)};
+        colors[static_cast<std::size_t>(i)] = {keyOf(table[i]), static_cast<std::uint32_t>(table[i].count)};
     }
     std::vector<pass::BoxRange> boxes;
     const std::int32_t boxCount =
-        pass::cutBoxes(colours.data(), static_cast<std::uint32_t>(used), limit, boxes);
+        pass::cutBoxes(colors.data(), static_cast<std::uint32_t>(used), limit, boxes);
     std::vector<std::pair<std::uint32_t, std::int32_t>> boxOfKey(static_cast<std::size_t>(used));
     for (std::int32_t b = 0; b < boxCount; ++b) {
         const pass::BoxRange& range = boxes[static_cast<std::size_t>(b)];
-        for (std::uint32_t i = range.begin; i < range.end; ++i) boxOfKey[i] = {colours[i].key, b};
+        for (std::uint32_t i = range.begin; i < range.end; ++i) boxOfKey[i] = {colors[i].key, b};
     }
     std::sort(boxOfKey.begin(), boxOfKey.end());
     for (std::int32_t i = 0; i < used; ++i) {

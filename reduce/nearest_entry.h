@@ -201,15 +201,15 @@ public:
         const auto g = static_cast<std::uint32_t>(green + kOffset);
         const auto b = static_cast<std::uint32_t>(blue + kOffset);
         if ((r | g | b) >= 1024u) return findListed(red, green, blue);
-        const std::uint64_t colour = std::uint64_t{r} << 20 | std::uint64_t{g} << 10 | b;
-        const std::size_t slot = static_cast<std::size_t>((colour * 0x9E3779B97F4A7C15ull) >> (64 - kCacheBits));
+        const std::uint64_t color = std::uint64_t{r} << 20 | std::uint64_t{g} << 10 | b;
+        const std::size_t slot = static_cast<std::size_t>((color * 0x9E3779B97F4A7C15ull) >> (64 - kCacheBits));
         const std::uint64_t cached = cache_[slot];
-        if ((cached >> 32) == colour) {
+        if ((cached >> 32) == color) {
             return Choice{static_cast<std::int32_t>((cached >> 16) & 0xFF), static_cast<std::int32_t>((cached >> 8) & 0xFF),
                           static_cast<std::int32_t>(cached & 0xFF)};
         }
         const Choice c = findListed(red, green, blue);
-        cache_[slot] = colour << 32 | static_cast<std::uint64_t>(c.red) << 16 | static_cast<std::uint64_t>(c.green) << 8 |
+        cache_[slot] = color << 32 | static_cast<std::uint64_t>(c.red) << 16 | static_cast<std::uint64_t>(c.green) << 8 |
                        static_cast<std::uint64_t>(c.blue);
         return c;
     }

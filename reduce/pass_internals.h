@@ -24,7 +24,7 @@ namespace pass {
 int workersFor(const ImageView& image);
 
 // One distinct colour: key red << 16 | green << 8 | blue, and its pixel count.
-struct ColourCount {
+struct ColorCount {
     std::uint32_t key;
     std::uint32_t count;
 };
@@ -43,9 +43,9 @@ inline std::int32_t channelOf(std::uint32_t key, int channel) {
 // Which colours an image uses: one bit per possible colour (2 MB) and, per
 // 64 colours, the number of used colours before them, so that every used
 // colour has a dense number, its rank, in key order.
-class ColourIndex {
+class ColorIndex {
 public:
-    ColourIndex(const ImageView& image, int workers);
+    ColorIndex(const ImageView& image, int workers);
     std::uint32_t distinct() const { return distinct_; }
     __attribute__((always_inline)) std::uint32_t rank(std::uint32_t key) const {
         const std::uint32_t word = key >> 6;
@@ -62,7 +62,7 @@ private:
 };
 
 // The distinct colours of the image with their counts, in key order.
-std::vector<ColourCount> countColours(const ImageView& image, int workers);
+std::vector<ColorCount> countColors(const ImageView& image, int workers);
 
 // A box of the median cut: the colours [begin, end) of the array it cuts.
 struct BoxRange {
@@ -77,11 +77,11 @@ struct Cut {
     int channel;
     std::int64_t mean;
 };
-Cut chooseCut(const ColourCount* first, const ColourCount* last);
+Cut chooseCut(const ColorCount* first, const ColorCount* last);
 
 // Median cut over `colours` (reordered in place): fills `boxes`, indexed by
 // box number, and returns the box count, 1 to limit.
-std::int32_t cutBoxes(ColourCount* colours, std::uint32_t colourCount, std::int32_t limit,
+std::int32_t cutBoxes(ColorCount* colors, std::uint32_t colorCount, std::int32_t limit,
                       std::vector<BoxRange>& boxes);
 
 // The pixel count of a box and its count-weighted colour sums; exact.

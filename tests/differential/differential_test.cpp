@@ -41,12 +41,12 @@ std::vector<std::uint8_t> bytesOf(OwnedImage& image) {
     return std::vector<std::uint8_t>(v.pixels, v.pixels + static_cast<std::size_t>(v.stride) * v.height);
 }
 
-Picture oneColour(std::int32_t w, std::int32_t h) { return Picture(w, h, Bgr{30, 20, 10}); }
+Picture oneColor(std::int32_t w, std::int32_t h) { return Picture(w, h, Bgr{30, 20, 10}); }
 
 // A picture of exactly `colours` colours in bands, with a few noisy pixels
 // that reuse them: many pixels per colour, as in drawings.
-Picture bands(std::int32_t w, std::int32_t h, int colours, std::uint32_t seed) {
-    Picture p = testsupport::fewColours(w, h, colours, seed);
+Picture bands(std::int32_t w, std::int32_t h, int colors, std::uint32_t seed) {
+    Picture p = testsupport::fewColours(w, h, colors, seed);
     std::sort(p.pixels.begin(), p.pixels.end(), [](const Bgr& a, const Bgr& b) {
         return std::tie(a.r, a.g, a.b) < std::tie(b.r, b.g, b.b);
     });
@@ -63,14 +63,14 @@ std::vector<Case> wholePassCases() {
                              [=] { return testsupport::testCard(w, h, static_cast<std::uint32_t>(w + h)); }});
         }
     }
-    for (const int colours : {1, 2, 3, 17, 255, 256, 257, 300}) {
-        cases.push_back({"scattered " + std::to_string(colours) + " colours",
-                         [=] { return testsupport::fewColours(41, 37, colours, static_cast<std::uint32_t>(colours)); }});
-        cases.push_back({"banded " + std::to_string(colours) + " colours",
-                         [=] { return bands(64, 48, colours, static_cast<std::uint32_t>(colours + 5)); }});
+    for (const int colors : {1, 2, 3, 17, 255, 256, 257, 300}) {
+        cases.push_back({"scattered " + std::to_string(colors) + " colours",
+                         [=] { return testsupport::fewColours(41, 37, colors, static_cast<std::uint32_t>(colors)); }});
+        cases.push_back({"banded " + std::to_string(colors) + " colours",
+                         [=] { return bands(64, 48, colors, static_cast<std::uint32_t>(colors + 5)); }});
     }
-    cases.push_back({"one colour 7x5", [] { return oneColour(7, 5); }});
-    cases.push_back({"one colour 300x200", [] { return oneColour(300, 200); }});
+    cases.push_back({"one colour 7x5", [] { return oneColor(7, 5); }});
+    cases.push_back({"one colour 300x200", [] { return oneColor(300, 200); }});
     cases.push_back({"empty 0x0", [] { return Picture(0, 0); }});
     cases.push_back({"empty 0x5", [] { return Picture(0, 5); }});
     cases.push_back({"empty 5x0", [] { return Picture(5, 0); }});
@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Pictures, WholePass, testing::ValuesIn(wholePassCases()
 
 std::vector<Picture> phasePictures() {
     return {testsupport::testCard(97, 61, 2), testsupport::noise(50, 40, 8), testsupport::fewColours(30, 30, 257, 4),
-            testsupport::fewColours(9, 9, 3, 1), oneColour(4, 4)};
+            testsupport::fewColours(9, 9, 3, 1), oneColor(4, 4)};
 }
 
 // The reference table's used records: up to the first negative box.
@@ -139,7 +139,7 @@ bool sameRecords(const ColorTable& a, const ColorTable& b) {
     return true;
 }
 
-TEST(Phases, CensusNumbersColoursByFirstAppearanceLikeTheReference) {
+TEST(Phases, CensusNumbersColorsByFirstAppearanceLikeTheReference) {
     for (const Picture& picture : phasePictures()) {
         OwnedImage image(picture);
         StringSink fastText;

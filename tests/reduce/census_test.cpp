@@ -29,14 +29,14 @@ std::vector<Record> censusOf(const Picture& picture, std::string* report = nullp
 
 }  // namespace
 
-TEST(Census, RecordsColoursInOrderOfFirstAppearanceFromTheTopRow) {
+TEST(Census, RecordsColorsInOrderOfFirstAppearanceFromTheTopRow) {
     // Top row black, white; bottom row red, black (picture order).
     Picture picture(2, 2);
     picture.pixels = {rgb(0, 0, 0), rgb(255, 255, 255), rgb(255, 0, 0), rgb(0, 0, 0)};
     EXPECT_EQ(censusOf(picture), (std::vector<Record>{{0, 0, 0, 2}, {255, 255, 255, 1}, {255, 0, 0, 1}}));
 }
 
-TEST(Census, CountsEachDistinctColourOnce) {
+TEST(Census, CountsEachDistinctColorOnce) {
     EXPECT_EQ(censusOf(Picture(1, 1, rgb(10, 20, 30))), (std::vector<Record>{{10, 20, 30, 1}}));
     EXPECT_EQ(censusOf(Picture(7, 5, rgb(4, 5, 6))), (std::vector<Record>{{4, 5, 6, 35}}));
 
@@ -45,7 +45,7 @@ TEST(Census, CountsEachDistinctColourOnce) {
     EXPECT_EQ(censusOf(greens).size(), 2u);
 }
 
-TEST(Census, EveryPixelItsOwnColourUsesOneRecordPerPixel) {
+TEST(Census, EveryPixelItsOwnColorUsesOneRecordPerPixel) {
     const Picture picture = fewColours(16, 16, 256, 7);
     std::string report;
     const auto records = censusOf(picture, &report);
