@@ -13,7 +13,7 @@
 // Memory can also run short outside the pass (the window, the display):
 // every failure is reported with one line and exit code 1, never an abort.
 int main(int argc, char** argv) try {
-    if (const std::optional<int> answered = answerStandardOptions(reduceviewSynopsis, argc, argv)) return *answered;
+    if (const std::optional<int> answered = answerStandardOptions(kReduceviewSynopsis, argc, argv)) return *answered;
     if (argc <= 1) return 1;
     dib24 image;
     LoadStatus loadStatus;
