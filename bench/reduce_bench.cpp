@@ -2,9 +2,9 @@
 // photo-like pictures of 1, 12 and 24 megapixels. Run by hand:
 //   build/bench/reduce_bench [--benchmark_filter=Remap]
 // Items processed are pixels (colours for the median cut).
-#include "census.h"
 #include "dib24.h"
 #include "pass_internals.h"
+#include "phases.h"
 #include "pictures.h"
 #include "process.h"
 #include "reference_pass.h"
@@ -89,10 +89,7 @@ void BM_Palette(benchmark::State& state) {
     const std::int32_t count = pass::cutBoxes(colors.data(), static_cast<std::uint32_t>(colors.size()), 256, boxes);
     NullSink sink;
     for (auto _ : state) {
-        std::vector<pass::BoxSums> sums(static_cast<std::size_t>(count));
-        for (std::int32_t k = 0; k < count; ++k) {
-            for (std::uint32_t i = boxes[k].begin; i < boxes[k].end; ++i) sums[k].add(colors[i].key, colors[i].count);
-        }
+        const std::vector<pass::BoxSums> sums = pass::sumBoxes(colors.data(), boxes);
         Palette palette;
         pass::makePalette(sums.data(), count, palette, sink);
         benchmark::DoNotOptimize(palette);

@@ -1,6 +1,5 @@
-#include "census.h"
-
 #include "pass_internals.h"
+#include "phases.h"
 #include "workers.h"
 
 #include <algorithm>

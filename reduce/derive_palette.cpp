@@ -1,18 +1,30 @@
-#include "derive_palette.h"
-
 #include "format_g.h"
 #include "pass_internals.h"
+#include "phases.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+namespace {
+
+// The report line of one entry.
 std::string paletteLine(int index, double count, int red, int green, int blue) {
     return "pal[" + std::to_string(index) + "] (count:" + formatG(count) + ") : " + std::to_string(red) + ", " +
            std::to_string(green) + ", " + std::to_string(blue) + "\n";
 }
 
+}  // namespace
+
 namespace pass {
+
+std::vector<BoxSums> sumBoxes(const ColorCount* colors, const std::vector<BoxRange>& boxes) {
+    std::vector<BoxSums> sums(boxes.size());
+    for (std::size_t k = 0; k < boxes.size(); ++k) {
+        for (std::uint32_t i = boxes[k].begin; i < boxes[k].end; ++i) sums[k].add(colors[i].key, colors[i].count);
+    }
+    return sums;
+}
 
 void makePalette(const BoxSums* sums, std::int32_t paletteCount, Palette& palette, TextSink& out) {
     palette.count = paletteCount;
@@ -45,11 +57,7 @@ void derivePalette(const ColorEntry* table, std::int32_t entryCount, std::int32_
     for (std::int32_t i = 0; i < entryCount && table[i].box >= 0; ++i) {
         const ColorEntry& e = table[i];
         if (e.box >= paletteCount) continue;
-        pass::BoxSums& s = sums[static_cast<std::size_t>(e.box)];
-        s.total += e.count;
-        s.red += static_cast<std::int64_t>(e.red) * e.count;
-        s.green += static_cast<std::int64_t>(e.green) * e.count;
-        s.blue += static_cast<std::int64_t>(e.blue) * e.count;
+        sums[static_cast<std::size_t>(e.box)].add(static_cast<std::uint32_t>(colorKey(e.red, e.green, e.blue)), e.count);
     }
     pass::makePalette(sums.data(), paletteCount, palette, out);
 }

@@ -1,6 +1,5 @@
-// The working parts of the reduction pass, shared by reduceImage and by the
-// public phase functions (takeCensus, medianCut, splitBox, derivePalette,
-// remapToPalette), which adapt their colour tables and error rows to them.
+// The working parts of the reduction pass, run by reduceImage and, through
+// the adapters of phases.h, by the tests and tools that check one phase.
 //
 // The result of the pass depends on the colours and their counts, never on the
 // order in which the colours are held: the spread, the mean and the partition
@@ -79,7 +78,13 @@ struct Cut {
 };
 Cut chooseCut(const ColorCount* first, const ColorCount* last);
 
-// Median cut over `colours` (reordered in place): fills `boxes`, indexed by
+// Splits box `box` of `colors` at its cut: its colours at or below the mean
+// move to the front of its range and become a new box, numbered
+// boxes.size(), and box `box` keeps the rest. false, with nothing changed,
+// when the box stays whole.
+bool cutBox(ColorCount* colors, std::vector<BoxRange>& boxes, std::int32_t box);
+
+// Median cut over `colors` (reordered in place): fills `boxes`, indexed by
 // box number, and returns the box count, 1 to limit.
 std::int32_t cutBoxes(ColorCount* colors, std::uint32_t colorCount, std::int32_t limit,
                       std::vector<BoxRange>& boxes);
@@ -97,6 +102,9 @@ struct BoxSums {
         blue += channelOf(key, 2) * count;
     }
 };
+
+// The sums of each box of `colors`, by box number.
+std::vector<BoxSums> sumBoxes(const ColorCount* colors, const std::vector<BoxRange>& boxes);
 
 // Makes entry k of the palette from sums[k] and writes its report line, for
 // k = 0 .. paletteCount - 1.

@@ -1,7 +1,6 @@
-#include "remap.h"
-
 #include "nearest_entry.h"
 #include "pass_internals.h"
+#include "phases.h"
 #include "wavefront.h"
 #include "workers.h"
 

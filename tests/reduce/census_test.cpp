@@ -1,4 +1,4 @@
-#include "census.h"
+#include "phases.h"
 #include "pictures.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "median_cut.h"
+#include "phases.h"
 
 #include <gtest/gtest.h>
 
