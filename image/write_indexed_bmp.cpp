@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -53,6 +54,8 @@ private:
 
 bool writeIndexedBmp(const ImageView& image, const Palette& palette, std::int32_t pelsPerMetre,
                      const ByteWriter& write) {
+    // A count of 0 would write biClrUsed = 0, which announces 256 entries.
+    assert(palette.count >= 1 && palette.count <= kMaxPaletteEntries);
     const std::int64_t width = image.empty() ? 0 : image.width;
     const std::int64_t height = image.empty() ? 0 : image.height;
     const std::int64_t rowBytes = (width + 3) / 4 * 4;

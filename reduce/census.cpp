@@ -2,7 +2,7 @@
 #include "phases.h"
 #include "workers.h"
 
-#include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <limits>
 
@@ -62,12 +62,13 @@ bool havePopcnt() {
 }  // namespace
 
 ColorIndex::ColorIndex(const ImageView& image, int workers) : bits_(kWords, 0), before_(kWords + 1, 0) {
+    assert(workers >= 1);
     if (image.empty()) return;
     // Each worker marks its band of rows in a bitmap of its own; the bitmaps
     // are then merged. Bits are set, never cleared, so the order is free.
     // Any number of workers gives the same bits: the bands are laid out for
     // as many as could start.
-    std::vector<std::vector<std::uint64_t>> extra(static_cast<std::size_t>(workers > 1 ? workers - 1 : 0));
+    std::vector<std::vector<std::uint64_t>> extra(static_cast<std::size_t>(workers - 1));
     for (auto& bits : extra) bits.assign(kWords, 0);
     int bands = 1;
     runWorkers(
@@ -105,13 +106,14 @@ std::vector<std::uint32_t> ColorIndex::keys() const {
 }
 
 std::vector<ColorCount> countColors(const ImageView& image, int workers) {
+    assert(workers >= 1);
     const ColorIndex index(image, workers);
     const std::uint32_t distinct = index.distinct();
     std::vector<ColorCount> colors;
     if (distinct == 0) return colors;
     // Counts per worker band, added up afterwards; all made before the
     // workers start, so that a shortage of memory is met on this thread.
-    std::vector<std::vector<std::uint32_t>> counts(static_cast<std::size_t>(std::max(workers, 1)));
+    std::vector<std::vector<std::uint32_t>> counts(static_cast<std::size_t>(workers));
     for (auto& band : counts) band.assign(distinct, 0);
     int running = 1;
     runWorkers(

@@ -2,6 +2,7 @@
 #include "pass_internals.h"
 #include "phases.h"
 
+#include <cassert>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@ std::vector<BoxSums> sumBoxes(const ColorCount* colors, const std::vector<BoxRan
 }
 
 void makePalette(const BoxSums* sums, std::int32_t paletteCount, Palette& palette, TextSink& out) {
+    assert(paletteCount >= 1 && paletteCount <= kMaxPaletteEntries);
     palette.count = paletteCount;
     for (std::int32_t k = 0; k < paletteCount; ++k) {
         // The sums are whole numbers below 2^53, so these doubles are exactly
@@ -52,11 +54,12 @@ void makePalette(const BoxSums* sums, std::int32_t paletteCount, Palette& palett
 
 void derivePalette(const ColorEntry* table, std::int32_t entryCount, std::int32_t paletteCount, Palette& palette,
                    TextSink& out) {
+    assert(paletteCount >= 1 && paletteCount <= kMaxPaletteEntries);
     // One pass over the used records, each adding to the sums of its box.
-    std::vector<pass::BoxSums> sums(static_cast<std::size_t>(paletteCount > 0 ? paletteCount : 0));
+    std::vector<pass::BoxSums> sums(static_cast<std::size_t>(paletteCount));
     for (std::int32_t i = 0; i < entryCount && table[i].box >= 0; ++i) {
         const ColorEntry& e = table[i];
-        if (e.box >= paletteCount) continue;
+        assert(e.box < paletteCount && "every used record's box has an entry");
         sums[static_cast<std::size_t>(e.box)].add(static_cast<std::uint32_t>(colorKey(e.red, e.green, e.blue)), e.count);
     }
     pass::makePalette(sums.data(), paletteCount, palette, out);

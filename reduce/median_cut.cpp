@@ -2,6 +2,7 @@
 #include "phases.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 
 namespace pass {
@@ -48,8 +49,9 @@ bool cutBox(ColorCount* colors, std::vector<BoxRange>& boxes, std::int32_t box) 
 
 std::int32_t cutBoxes(ColorCount* colors, std::uint32_t colorCount, std::int32_t limit,
                       std::vector<BoxRange>& boxes) {
+    assert(limit >= 1);
     boxes.assign(1, BoxRange{0, colorCount});
-    boxes.reserve(static_cast<std::size_t>(std::max(limit, 1)));
+    boxes.reserve(static_cast<std::size_t>(limit));
     // Tasks are appended one depth deeper than the task being split, so
     // taking them in the order of appending is breadth-first.
     std::vector<SplitTask> tasks{{0, 0}};
@@ -102,6 +104,7 @@ void splitBox(std::vector<SplitTask>& workList, ColorEntry* table, std::int32_t 
 }
 
 std::int32_t medianCut(ColorEntry* table, std::int32_t entryCount, std::int32_t limit) {
+    assert(limit >= 1);
     const std::int32_t used = usedRecords(table, entryCount);
     // Cut a compact copy in key order, then give each record the box of its
     // colour (records of one colour always share a box).

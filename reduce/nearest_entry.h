@@ -65,8 +65,9 @@ inline std::int32_t cellOf(std::int32_t red, std::int32_t green, std::int32_t bl
 // entry as a scan of the whole palette.
 class CellLister {
 public:
+    // `count`: 1 to 256, as the remap requires.
     CellLister(const Palette& palette, std::int32_t count)
-        : palette_(palette), count_(std::clamp(count, 1, kMaxPaletteEntries)), least_(static_cast<std::size_t>(count_)) {}
+        : palette_(palette), count_(count), least_(static_cast<std::size_t>(count_)) {}
 
     std::int32_t count() const { return count_; }
     const Palette& palette() const { return palette_; }

@@ -44,6 +44,7 @@ inline std::int32_t channelOf(std::uint32_t key, int channel) {
 // colour has a dense number, its rank, in key order.
 class ColorIndex {
 public:
+    // REQUIRES: workers >= 1.
     ColorIndex(const ImageView& image, int workers);
     std::uint32_t distinct() const { return distinct_; }
     __attribute__((always_inline)) std::uint32_t rank(std::uint32_t key) const {
@@ -61,6 +62,7 @@ private:
 };
 
 // The distinct colours of the image with their counts, in key order.
+// REQUIRES: workers >= 1.
 std::vector<ColorCount> countColors(const ImageView& image, int workers);
 
 // A box of the median cut: the colours [begin, end) of the array it cuts.
@@ -86,6 +88,7 @@ bool cutBox(ColorCount* colors, std::vector<BoxRange>& boxes, std::int32_t box);
 
 // Median cut over `colors` (reordered in place): fills `boxes`, indexed by
 // box number, and returns the box count, 1 to limit.
+// REQUIRES: limit >= 1.
 std::int32_t cutBoxes(ColorCount* colors, std::uint32_t colorCount, std::int32_t limit,
                       std::vector<BoxRange>& boxes);
 
@@ -108,6 +111,7 @@ std::vector<BoxSums> sumBoxes(const ColorCount* colors, const std::vector<BoxRan
 
 // Makes entry k of the palette from sums[k] and writes its report line, for
 // k = 0 .. paletteCount - 1.
+// REQUIRES: 1 <= paletteCount <= 256.
 void makePalette(const BoxSums* sums, std::int32_t paletteCount, Palette& palette, TextSink& out);
 
 // How the remap looks for the nearest entry: Best takes the vector search
@@ -122,6 +126,7 @@ enum class Search { Best, Plain };
 // worker, rows go round the workers and each row trails the row above it
 // (wavefront.h). Running short of memory throws std::bad_alloc on the
 // calling thread, once every worker has stopped.
+// REQUIRES: 1 <= paletteCount <= 256 when the image has pixels.
 void remapImage(const ImageView& image, const Palette& palette, std::int32_t paletteCount, int workers,
                 const double* firstRow, double* lastRow, Search search = Search::Best);
 

@@ -32,6 +32,7 @@ ColorTable takeCensus(const ImageView& image, TextSink& out);
 // the channel of largest spread (blue weighted by 0.6) at the count-weighted
 // mean of that channel. Rewrites the `box` of every used record and returns
 // the number of boxes, 1 to `limit`.
+// REQUIRES: limit >= 1.
 std::int32_t medianCut(ColorEntry* table, std::int32_t entryCount, std::int32_t limit);
 
 struct SplitTask {

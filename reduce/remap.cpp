@@ -5,6 +5,7 @@
 #include "workers.h"
 
 #include <algorithm>
+#include <cassert>
 #include <utility>
 #include <vector>
 
@@ -210,6 +211,7 @@ void remapWith(void (*bands)(Wavefront&, int, Nearest&, const ImageView&), const
 void remapImage(const ImageView& image, const Palette& palette, std::int32_t paletteCount, int workers,
                 const double* firstRow, double* lastRow, Search search) {
     if (image.empty()) return;
+    assert(paletteCount >= 1 && paletteCount <= kMaxPaletteEntries);
 #ifdef CR_HAVE_AVX2_PATH
     if (search == Search::Best && haveAvx2()) {
         remapWith<NearestEntryAvx2>(remapBandsAvx2, image, palette, paletteCount, workers, firstRow, lastRow);
