@@ -105,7 +105,7 @@ std::vector<std::uint32_t> ColorIndex::keys() const {
     return keys;
 }
 
-std::vector<ColorCount> countColors(const ImageView& image, int workers) {
+std::vector<ColorCount> countColors(const ImageView& image, int workers, Variant variant) {
     assert(workers >= 1);
     const ColorIndex index(image, workers);
     const std::uint32_t distinct = index.distinct();
@@ -127,10 +127,12 @@ std::vector<ColorCount> countColors(const ImageView& image, int workers) {
             const std::int32_t first = bandStart(image, w, running);
             const std::int32_t last = bandStart(image, w + 1, running);
 #if defined(__x86_64__)
-            if (havePopcnt()) {
+            if (variant == Variant::Best && havePopcnt()) {
                 countBandPopcnt(index, image, first, last, mine);
                 return;
             }
+#else
+            (void)variant;
 #endif
             countBand(index, image, first, last, mine);
         });

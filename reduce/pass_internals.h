@@ -22,6 +22,15 @@ namespace pass {
 // thread costs more than it saves there), else the cores, at most 4.
 int workersFor(const ImageView& image);
 
+// Which code the census and the remap run. Best takes what the processor
+// offers: the population count instruction in the census, the vector search
+// in the remap. Plain is the code for a processor without them, which every
+// processor runs; the tests run both.
+enum class Variant { Best, Plain };
+
+// The whole pass, as reduceImage runs it with Variant::Best.
+Palette reduce(const ImageView& image, TextSink& out, Variant variant);
+
 // One distinct colour: key red << 16 | green << 8 | blue, and its pixel count.
 struct ColorCount {
     std::uint32_t key;
@@ -63,7 +72,7 @@ private:
 
 // The distinct colours of the image with their counts, in key order.
 // REQUIRES: workers >= 1.
-std::vector<ColorCount> countColors(const ImageView& image, int workers);
+std::vector<ColorCount> countColors(const ImageView& image, int workers, Variant variant = Variant::Best);
 
 // A box of the median cut: the colours [begin, end) of the array it cuts.
 struct BoxRange {
@@ -114,11 +123,6 @@ std::vector<BoxSums> sumBoxes(const ColorCount* colors, const std::vector<BoxRan
 // REQUIRES: 1 <= paletteCount <= 256.
 void makePalette(const BoxSums* sums, std::int32_t paletteCount, Palette& palette, TextSink& out);
 
-// How the remap looks for the nearest entry: Best takes the vector search
-// where the processor has it; Plain is the one-entry-at-a-time search
-// (for the tests, which must cover both).
-enum class Search { Best, Plain };
-
 // The remap with error diffusion over the whole image. `firstRow`, when not
 // null, holds (width + 2) x 3 doubles of error already waiting for the top
 // row (zeros in the pass); when `lastRow` is not null it receives the
@@ -128,6 +132,6 @@ enum class Search { Best, Plain };
 // calling thread, once every worker has stopped.
 // REQUIRES: 1 <= paletteCount <= 256 when the image has pixels.
 void remapImage(const ImageView& image, const Palette& palette, std::int32_t paletteCount, int workers,
-                const double* firstRow, double* lastRow, Search search = Search::Best);
+                const double* firstRow, double* lastRow, Variant variant = Variant::Best);
 
 }  // namespace pass

@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
-using namespace pass;
+Palette reduceImage(const ImageView& image, TextSink& out) { return pass::reduce(image, out, pass::Variant::Best); }
 
-Palette reduceImage(const ImageView& image, TextSink& out) {
+namespace pass {
+
+Palette reduce(const ImageView& image, TextSink& out, Variant variant) {
     const int workers = workersFor(image);
 
-    std::vector<ColorCount> colors = countColors(image, workers);
+    std::vector<ColorCount> colors = countColors(image, workers, variant);
     const std::int64_t pixelCount = image.empty() ? 0 : static_cast<std::int64_t>(image.width) * image.height;
     // The census's consistency check. It cannot fire (every colour has a pixel of
     // its own); the line is the one the report has always had for it.
@@ -27,6 +29,8 @@ Palette reduceImage(const ImageView& image, TextSink& out) {
     Palette palette;
     makePalette(sums.data(), paletteCount, palette, out);
 
-    remapImage(image, palette, paletteCount, workers, nullptr, nullptr);
+    remapImage(image, palette, paletteCount, workers, nullptr, nullptr, variant);
     return palette;
 }
+
+}  // namespace pass

@@ -84,18 +84,24 @@ std::vector<Case> wholePassCases() {
 
 class WholePass : public testing::TestWithParam<Case> {};
 
+// Both variants: the programs run the plain census and remap on a processor
+// without the population count instruction or the vector unit.
 TEST_P(WholePass, PrintsTheSameLinesAndLeavesTheSamePixelsAsTheReference) {
     const Picture picture = GetParam().make();
     OwnedImage expected(picture);
-    OwnedImage actual(picture);
     StringSink expectedText;
-    StringSink actualText;
     const Palette expectedPalette = reference::reduceImage(expected.view(), expectedText);
-    const Palette actualPalette = reduceImage(actual.view(), actualText);
-    EXPECT_EQ(actualText.text(), expectedText.text());
-    EXPECT_EQ(actualPalette.count, expectedPalette.count);
-    EXPECT_EQ(actualPalette.rgb, expectedPalette.rgb);
-    EXPECT_TRUE(bytesOf(actual) == bytesOf(expected)) << "pixels differ";
+    for (const pass::Variant variant : {pass::Variant::Best, pass::Variant::Plain}) {
+        SCOPED_TRACE(variant == pass::Variant::Plain ? "plain variant" : "best variant");
+        OwnedImage actual(picture);
+        StringSink actualText;
+        const Palette actualPalette = variant == pass::Variant::Best ? reduceImage(actual.view(), actualText)
+                                                                     : pass::reduce(actual.view(), actualText, variant);
+        EXPECT_EQ(actualText.text(), expectedText.text());
+        EXPECT_EQ(actualPalette.count, expectedPalette.count);
+        EXPECT_EQ(actualPalette.rgb, expectedPalette.rgb);
+        EXPECT_TRUE(bytesOf(actual) == bytesOf(expected)) << "pixels differ";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Pictures, WholePass, testing::ValuesIn(wholePassCases()),
@@ -144,6 +150,31 @@ TEST(Phases, CensusNumbersColorsByFirstAppearanceLikeTheReference) {
         const ColorTable fast = takeCensus(image.view(), fastText);
         const ColorTable plain = usedPart(reference::takeCensus(image.view(), referenceText));
         EXPECT_TRUE(sameRecords(fast, plain)) << picture.width << "x" << picture.height;
+    }
+}
+
+// The pass's own census: the reference counts in key order, whatever the
+// variant and however many workers share the rows.
+TEST(Phases, CountColorsGivesTheReferenceCountsInKeyOrderForEveryVariantAndWorkerCount) {
+    for (const Picture& picture : phasePictures()) {
+        OwnedImage image(picture);
+        StringSink sink;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> expected;
+        for (const ColorEntry& e : usedPart(reference::takeCensus(image.view(), sink))) {
+            expected.emplace_back(static_cast<std::uint32_t>(colorKey(e.red, e.green, e.blue)),
+                                  static_cast<std::uint32_t>(e.count));
+        }
+        std::sort(expected.begin(), expected.end());
+        for (const pass::Variant variant : {pass::Variant::Best, pass::Variant::Plain}) {
+            for (const int workers : {1, 2, 3, 4}) {
+                std::vector<std::pair<std::uint32_t, std::uint32_t>> actual;
+                for (const pass::ColorCount& c : pass::countColors(image.view(), workers, variant)) {
+                    actual.emplace_back(c.key, c.count);
+                }
+                EXPECT_EQ(actual, expected) << picture.width << "x" << picture.height << ", " << workers
+                                            << " workers, " << (variant == pass::Variant::Plain ? "plain" : "best");
+            }
+        }
     }
 }
 
@@ -260,7 +291,7 @@ std::vector<RemapCase> remapCases() {
     return cases;
 }
 
-TEST(Remap, EveryWorkerCountAndSearchMatchesTheReferenceIncludingTheErrorRows) {
+TEST(Remap, EveryWorkerCountAndVariantMatchesTheReferenceIncludingTheErrorRows) {
     for (const RemapCase& c : remapCases()) {
         OwnedImage expected(c.picture);
         const std::size_t rowDoubles = (static_cast<std::size_t>(c.picture.width) + 2) * 3;
@@ -275,13 +306,13 @@ TEST(Remap, EveryWorkerCountAndSearchMatchesTheReferenceIncludingTheErrorRows) {
         EXPECT_EQ(0, std::memcmp(current.data(), plainCurrent.data(), rowDoubles * sizeof(double))) << c.name;
         EXPECT_EQ(0, std::memcmp(next.data(), plainNext.data(), rowDoubles * sizeof(double))) << c.name;
 
-        for (const pass::Search search : {pass::Search::Best, pass::Search::Plain}) {
+        for (const pass::Variant variant : {pass::Variant::Best, pass::Variant::Plain}) {
             for (const int workers : {1, 2, 3, 4}) {
                 OwnedImage image(c.picture);
-                pass::remapImage(image.view(), c.palette, c.palette.count, workers, nullptr, nullptr, search);
+                pass::remapImage(image.view(), c.palette, c.palette.count, workers, nullptr, nullptr, variant);
                 EXPECT_TRUE(bytesOf(image) == bytesOf(expected))
                     << c.name << ", " << workers << " workers, "
-                    << (search == pass::Search::Plain ? "plain" : "best") << " search";
+                    << (variant == pass::Variant::Plain ? "plain" : "best") << " search";
             }
         }
     }
