@@ -227,7 +227,7 @@ TEST(Phases, DerivePaletteWritesTheReferenceLinesAndEntries) {
 
 // ---------------------------------------------------------------------------
 // The remap alone, on palettes that the pass would never make, with every
-// search and every number of workers.
+// variant of the search and every number of workers.
 
 Palette randomPalette(int count, std::uint32_t seed, int spread) {
     std::mt19937 random(seed);
