@@ -5,9 +5,10 @@
 // These functions are adapters for the tests and tools that run or check one
 // phase on its own. The programs never call them: they go through
 // reduceImage (process.h), which runs the pass's own code (pass_internals.h)
-// on a compact array of colours in key order. Each adapter turns the table
-// into that array, calls the same code and writes the outcome back into the
-// table, so that a phase checked here is the phase the programs run.
+// on a compact array of colours in key order. Each adapter converts between
+// the table and the pass's own forms around that same code (the colour
+// index, the cut of a box, the making of the entries, the remap), so that a
+// phase checked here is the phase the programs run.
 #pragma once
 
 #include "color_table.h"
