@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-const ProgramSynopsis reducebmpSynopsis{
+const ProgramSynopsis kReducebmpSynopsis{
     "reducebmp", "IN.bmp OUT.bmp",
     "Reduces the BMP image IN.bmp to at most 256 colours and writes it to OUT.bmp\n"
     "as an 8-bit indexed BMP; the statistics of the reduction go to standard output.\n"
@@ -16,7 +16,7 @@ const ProgramSynopsis reducebmpSynopsis{
     "not written, not enough memory); 2 wrong arguments.\n",
     2, false};
 
-const ProgramSynopsis reduceviewSynopsis{
+const ProgramSynopsis kReduceviewSynopsis{
     "reduceview", "IN.bmp",
     "Reduces the BMP image IN.bmp to at most 256 colours and shows the result in a\n"
     "window until it is closed; the statistics of the reduction go to standard output.\n"

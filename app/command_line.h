@@ -23,8 +23,8 @@ struct ProgramSynopsis {
     bool extraArgumentsIgnored;  // arguments after the paths do not count
 };
 
-extern const ProgramSynopsis reducebmpSynopsis;
-extern const ProgramSynopsis reduceviewSynopsis;
+extern const ProgramSynopsis kReducebmpSynopsis;
+extern const ProgramSynopsis kReduceviewSynopsis;
 
 // Answers --help, -h or --version on standard output and gives the exit code
 // (0, or 1 when standard output cannot be written). Otherwise gives nothing,

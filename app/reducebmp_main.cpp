@@ -55,9 +55,9 @@ int run(const char* input, const char* outputPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (const std::optional<int> answered = answerStandardOptions(reducebmpSynopsis, argc, argv)) return *answered;
+    if (const std::optional<int> answered = answerStandardOptions(kReducebmpSynopsis, argc, argv)) return *answered;
     if (argc != 3) {
-        printUsage(reducebmpSynopsis, stderr);
+        printUsage(kReducebmpSynopsis, stderr);
         return 2;
     }
     handleEndingSignals();

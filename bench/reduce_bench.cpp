@@ -2,9 +2,9 @@
 // photo-like pictures of 1, 12 and 24 megapixels. Run by hand:
 //   build/bench/reduce_bench [--benchmark_filter=Remap]
 // Items processed are pixels (colours for the median cut).
-#include "census.h"
 #include "dib24.h"
 #include "pass_internals.h"
+#include "phases.h"
 #include "pictures.h"
 #include "process.h"
 #include "reference_pass.h"
@@ -51,7 +51,7 @@ void BM_Census(benchmark::State& state) {
     const int which = static_cast<int>(state.range(0));
     testsupport::OwnedImage image = photo(which);
     const int workers = pass::workersFor(image.view());
-    for (auto _ : state) benchmark::DoNotOptimize(pass::countColours(image.view(), workers));
+    for (auto _ : state) benchmark::DoNotOptimize(pass::countColors(image.view(), workers));
     state.SetItemsProcessed(state.iterations() * pixels(which));
     setLabel(state, which);
 }
@@ -68,36 +68,33 @@ void BM_CensusFirstAppearance(benchmark::State& state) {
 void BM_MedianCut(benchmark::State& state) {
     const int which = static_cast<int>(state.range(0));
     testsupport::OwnedImage image = photo(which);
-    const std::vector<pass::ColourCount> colours = pass::countColours(image.view(), 1);
+    const std::vector<pass::ColorCount> colors = pass::countColors(image.view(), 1);
     std::vector<pass::BoxRange> boxes;
     for (auto _ : state) {
         state.PauseTiming();
-        std::vector<pass::ColourCount> work = colours;
+        std::vector<pass::ColorCount> work = colors;
         state.ResumeTiming();
         benchmark::DoNotOptimize(pass::cutBoxes(work.data(), static_cast<std::uint32_t>(work.size()), 256, boxes));
     }
-    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(colours.size()));
-    state.counters["colours"] = static_cast<double>(colours.size());
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(colors.size()));
+    state.counters["colours"] = static_cast<double>(colors.size());
     setLabel(state, which);
 }
 
 void BM_Palette(benchmark::State& state) {
     const int which = static_cast<int>(state.range(0));
     testsupport::OwnedImage image = photo(which);
-    std::vector<pass::ColourCount> colours = pass::countColours(image.view(), 1);
+    std::vector<pass::ColorCount> colors = pass::countColors(image.view(), 1);
     std::vector<pass::BoxRange> boxes;
-    const std::int32_t count = pass::cutBoxes(colours.data(), static_cast<std::uint32_t>(colours.size()), 256, boxes);
+    const std::int32_t count = pass::cutBoxes(colors.data(), static_cast<std::uint32_t>(colors.size()), 256, boxes);
     NullSink sink;
     for (auto _ : state) {
-        std::vector<pass::BoxSums> sums(static_cast<std::size_t>(count));
-        for (std::int32_t k = 0; k < count; ++k) {
-            for (std::uint32_t i = boxes[k].begin; i < boxes[k].end; ++i) sums[k].add(colours[i].key, colours[i].count);
-        }
+        const std::vector<pass::BoxSums> sums = pass::sumBoxes(colors.data(), boxes);
         Palette palette;
         pass::makePalette(sums.data(), count, palette, sink);
         benchmark::DoNotOptimize(palette);
     }
-    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(colours.size()));
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(colors.size()));
     setLabel(state, which);
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -24,9 +25,9 @@ public:
         keys_.fill(kEmpty);
         for (int k = palette.count - 1; k >= 0; --k) insert(key(palette.red(k), palette.green(k), palette.blue(k)), k);
     }
-    std::uint8_t find(std::uint32_t colour) const {
-        for (std::uint32_t slot = hash(colour);; slot = (slot + 1) & kMask) {
-            if (keys_[slot] == colour) return values_[slot];
+    std::uint8_t find(std::uint32_t color) const {
+        for (std::uint32_t slot = hash(color);; slot = (slot + 1) & kMask) {
+            if (keys_[slot] == color) return values_[slot];
             if (keys_[slot] == kEmpty) return 0;
         }
     }
@@ -38,11 +39,11 @@ private:
     static constexpr std::uint32_t kSlots = 1024;
     static constexpr std::uint32_t kMask = kSlots - 1;
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
-    static std::uint32_t hash(std::uint32_t colour) { return (colour * 2654435761u) >> 22; }
-    void insert(std::uint32_t colour, int index) {
-        std::uint32_t slot = hash(colour);
-        while (keys_[slot] != kEmpty && keys_[slot] != colour) slot = (slot + 1) & kMask;
-        keys_[slot] = colour;  // later (lower) indices overwrite earlier ones
+    static std::uint32_t hash(std::uint32_t color) { return (color * 2654435761u) >> 22; }
+    void insert(std::uint32_t color, int index) {
+        std::uint32_t slot = hash(color);
+        while (keys_[slot] != kEmpty && keys_[slot] != color) slot = (slot + 1) & kMask;
+        keys_[slot] = color;  // later (lower) indices overwrite earlier ones
         values_[slot] = static_cast<std::uint8_t>(index);
     }
     std::array<std::uint32_t, kSlots> keys_;
@@ -53,6 +54,8 @@ private:
 
 bool writeIndexedBmp(const ImageView& image, const Palette& palette, std::int32_t pelsPerMetre,
                      const ByteWriter& write) {
+    // A count of 0 would write biClrUsed = 0, which announces 256 entries.
+    assert(palette.count >= 1 && palette.count <= kMaxPaletteEntries);
     const std::int64_t width = image.empty() ? 0 : image.width;
     const std::int64_t height = image.empty() ? 0 : image.height;
     const std::int64_t rowBytes = (width + 3) / 4 * 4;

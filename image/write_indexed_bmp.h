@@ -15,8 +15,9 @@
 // Receives the file's bytes in order; false stops the writing.
 using ByteWriter = std::function<bool(const std::uint8_t* data, std::size_t size)>;
 
-// REQUIRES: every pixel of `image` has a colour of `palette` (as the pass
-// leaves it). `pelsPerMetre` goes to both resolution fields. false when the
-// writer refused a piece or the file would exceed the format's 32-bit sizes.
+// REQUIRES: 1 <= palette.count <= 256; every pixel of `image` has a colour of
+// `palette` (as the pass leaves both). `pelsPerMetre` goes to both resolution
+// fields. false when the writer refused a piece or the file would exceed the
+// format's 32-bit sizes.
 bool writeIndexedBmp(const ImageView& image, const Palette& palette, std::int32_t pelsPerMetre,
                      const ByteWriter& write);

@@ -1,17 +1,16 @@
-#include "census.h"
-
 #include "pass_internals.h"
+#include "phases.h"
 #include "workers.h"
 
-#include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <limits>
 
 namespace pass {
 namespace {
 
-constexpr std::uint32_t kColours = 1u << 24;
-constexpr std::uint32_t kWords = kColours / 64;
+constexpr std::uint32_t kColors = 1u << 24;
+constexpr std::uint32_t kWords = kColors / 64;
 
 // The key of the pixel at `p`: its blue, green, red bytes read as one
 // little-endian number. The wide form loads 4 bytes, so it is kept away
@@ -42,14 +41,14 @@ std::int32_t bandStart(const ImageView& image, int band, int bands) {
 }
 
 // Adds one to the count of every pixel's colour in buffer rows [first, last).
-__attribute__((always_inline)) inline void countBand(const ColourIndex& index, const ImageView& image, std::int32_t first, std::int32_t last,
+__attribute__((always_inline)) inline void countBand(const ColorIndex& index, const ImageView& image, std::int32_t first, std::int32_t last,
                       std::uint32_t* count) {
     forEachKey(image, first, last, [&index, count](std::uint32_t key) { ++count[index.rank(key)]; });
 }
 
 #if defined(__x86_64__)
 // The same with the processor's population count instruction, where it has one.
-__attribute__((target("popcnt"))) void countBandPopcnt(const ColourIndex& index, const ImageView& image,
+__attribute__((target("popcnt"))) void countBandPopcnt(const ColorIndex& index, const ImageView& image,
                                                        std::int32_t first, std::int32_t last, std::uint32_t* count) {
     countBand(index, image, first, last, count);
 }
@@ -62,13 +61,14 @@ bool havePopcnt() {
 
 }  // namespace
 
-ColourIndex::ColourIndex(const ImageView& image, int workers) : bits_(kWords, 0), before_(kWords + 1, 0) {
+ColorIndex::ColorIndex(const ImageView& image, int workers) : bits_(kWords, 0), before_(kWords + 1, 0) {
+    assert(workers >= 1);
     if (image.empty()) return;
     // Each worker marks its band of rows in a bitmap of its own; the bitmaps
     // are then merged. Bits are set, never cleared, so the order is free.
     // Any number of workers gives the same bits: the bands are laid out for
     // as many as could start.
-    std::vector<std::vector<std::uint64_t>> extra(static_cast<std::size_t>(workers > 1 ? workers - 1 : 0));
+    std::vector<std::vector<std::uint64_t>> extra(static_cast<std::size_t>(workers - 1));
     for (auto& bits : extra) bits.assign(kWords, 0);
     int bands = 1;
     runWorkers(
@@ -94,7 +94,7 @@ ColourIndex::ColourIndex(const ImageView& image, int workers) : bits_(kWords, 0)
     distinct_ = running;
 }
 
-std::vector<std::uint32_t> ColourIndex::keys() const {
+std::vector<std::uint32_t> ColorIndex::keys() const {
     std::vector<std::uint32_t> keys;
     keys.reserve(distinct_);
     for (std::uint32_t i = 0; i < kWords; ++i) {
@@ -105,14 +105,15 @@ std::vector<std::uint32_t> ColourIndex::keys() const {
     return keys;
 }
 
-std::vector<ColourCount> countColours(const ImageView& image, int workers) {
-    const ColourIndex index(image, workers);
+std::vector<ColorCount> countColors(const ImageView& image, int workers, Variant variant) {
+    assert(workers >= 1);
+    const ColorIndex index(image, workers);
     const std::uint32_t distinct = index.distinct();
-    std::vector<ColourCount> colours;
-    if (distinct == 0) return colours;
+    std::vector<ColorCount> colors;
+    if (distinct == 0) return colors;
     // Counts per worker band, added up afterwards; all made before the
     // workers start, so that a shortage of memory is met on this thread.
-    std::vector<std::vector<std::uint32_t>> counts(static_cast<std::size_t>(std::max(workers, 1)));
+    std::vector<std::vector<std::uint32_t>> counts(static_cast<std::size_t>(workers));
     for (auto& band : counts) band.assign(distinct, 0);
     int running = 1;
     runWorkers(
@@ -126,10 +127,12 @@ std::vector<ColourCount> countColours(const ImageView& image, int workers) {
             const std::int32_t first = bandStart(image, w, running);
             const std::int32_t last = bandStart(image, w + 1, running);
 #if defined(__x86_64__)
-            if (havePopcnt()) {
+            if (variant == Variant::Best && havePopcnt()) {
                 countBandPopcnt(index, image, first, last, mine);
                 return;
             }
+#else
+            (void)variant;
 #endif
             countBand(index, image, first, last, mine);
         });
@@ -138,9 +141,9 @@ std::vector<ColourCount> countColours(const ImageView& image, int workers) {
         std::vector<std::uint32_t>().swap(counts[w]);
     }
     const std::vector<std::uint32_t> keys = index.keys();
-    colours.resize(distinct);
-    for (std::uint32_t i = 0; i < distinct; ++i) colours[i] = ColourCount{keys[i], counts[0][i]};
-    return colours;
+    colors.resize(distinct);
+    for (std::uint32_t i = 0; i < distinct; ++i) colors[i] = ColorCount{keys[i], counts[0][i]};
+    return colors;
 }
 
 }  // namespace pass
@@ -149,7 +152,7 @@ ColorTable takeCensus(const ImageView& image, TextSink& out) {
     ColorTable table;
     if (image.empty()) return table;
     const std::int64_t pixelCount = static_cast<std::int64_t>(image.width) * image.height;
-    const pass::ColourIndex index(image, pass::workersFor(image));
+    const pass::ColorIndex index(image, pass::workersFor(image));
     // The record number of each colour, by rank; records are numbered as
     // their colours first appear, top row first, left to right.
     constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();

@@ -1,20 +1,34 @@
-#include "derive_palette.h"
-
 #include "format_g.h"
 #include "pass_internals.h"
+#include "phases.h"
 
+#include <cassert>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+namespace {
+
+// The report line of one entry.
 std::string paletteLine(int index, double count, int red, int green, int blue) {
     return "pal[" + std::to_string(index) + "] (count:" + formatG(count) + ") : " + std::to_string(red) + ", " +
            std::to_string(green) + ", " + std::to_string(blue) + "\n";
 }
 
+}  // namespace
+
 namespace pass {
 
+std::vector<BoxSums> sumBoxes(const ColorCount* colors, const std::vector<BoxRange>& boxes) {
+    std::vector<BoxSums> sums(boxes.size());
+    for (std::size_t k = 0; k < boxes.size(); ++k) {
+        for (std::uint32_t i = boxes[k].begin; i < boxes[k].end; ++i) sums[k].add(colors[i].key, colors[i].count);
+    }
+    return sums;
+}
+
 void makePalette(const BoxSums* sums, std::int32_t paletteCount, Palette& palette, TextSink& out) {
+    assert(paletteCount >= 1 && paletteCount <= kMaxPaletteEntries);
     palette.count = paletteCount;
     for (std::int32_t k = 0; k < paletteCount; ++k) {
         // The sums are whole numbers below 2^53, so these doubles are exactly
@@ -40,16 +54,13 @@ void makePalette(const BoxSums* sums, std::int32_t paletteCount, Palette& palett
 
 void derivePalette(const ColorEntry* table, std::int32_t entryCount, std::int32_t paletteCount, Palette& palette,
                    TextSink& out) {
+    assert(paletteCount >= 1 && paletteCount <= kMaxPaletteEntries);
     // One pass over the used records, each adding to the sums of its box.
-    std::vector<pass::BoxSums> sums(static_cast<std::size_t>(paletteCount > 0 ? paletteCount : 0));
+    std::vector<pass::BoxSums> sums(static_cast<std::size_t>(paletteCount));
     for (std::int32_t i = 0; i < entryCount && table[i].box >= 0; ++i) {
         const ColorEntry& e = table[i];
-        if (e.box >= paletteCount) continue;
-        pass::BoxSums& s = sums[static_cast<std::size_t>(e.box)];
-        s.total += e.count;
-        s.red += static_cast<std::int64_t>(e.red) * e.count;
-        s.green += static_cast<std::int64_t>(e.green) * e.count;
-        s.blue += static_cast<std::int64_t>(e.blue) * e.count;
+        assert(e.box < paletteCount && "every used record's box has an entry");
+        sums[static_cast<std::size_t>(e.box)].add(static_cast<std::uint32_t>(colorKey(e.red, e.green, e.blue)), e.count);
     }
     pass::makePalette(sums.data(), paletteCount, palette, out);
 }

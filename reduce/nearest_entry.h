@@ -65,8 +65,9 @@ inline std::int32_t cellOf(std::int32_t red, std::int32_t green, std::int32_t bl
 // entry as a scan of the whole palette.
 class CellLister {
 public:
+    // `count`: 1 to 256, as the remap requires.
     CellLister(const Palette& palette, std::int32_t count)
-        : palette_(palette), count_(std::clamp(count, 1, kMaxPaletteEntries)), least_(static_cast<std::size_t>(count_)) {}
+        : palette_(palette), count_(count), least_(static_cast<std::size_t>(count_)) {}
 
     std::int32_t count() const { return count_; }
     const Palette& palette() const { return palette_; }
@@ -201,15 +202,15 @@ public:
         const auto g = static_cast<std::uint32_t>(green + kOffset);
         const auto b = static_cast<std::uint32_t>(blue + kOffset);
         if ((r | g | b) >= 1024u) return findListed(red, green, blue);
-        const std::uint64_t colour = std::uint64_t{r} << 20 | std::uint64_t{g} << 10 | b;
-        const std::size_t slot = static_cast<std::size_t>((colour * 0x9E3779B97F4A7C15ull) >> (64 - kCacheBits));
+        const std::uint64_t color = std::uint64_t{r} << 20 | std::uint64_t{g} << 10 | b;
+        const std::size_t slot = static_cast<std::size_t>((color * 0x9E3779B97F4A7C15ull) >> (64 - kCacheBits));
         const std::uint64_t cached = cache_[slot];
-        if ((cached >> 32) == colour) {
+        if ((cached >> 32) == color) {
             return Choice{static_cast<std::int32_t>((cached >> 16) & 0xFF), static_cast<std::int32_t>((cached >> 8) & 0xFF),
                           static_cast<std::int32_t>(cached & 0xFF)};
         }
         const Choice c = findListed(red, green, blue);
-        cache_[slot] = colour << 32 | static_cast<std::uint64_t>(c.red) << 16 | static_cast<std::uint64_t>(c.green) << 8 |
+        cache_[slot] = color << 32 | static_cast<std::uint64_t>(c.red) << 16 | static_cast<std::uint64_t>(c.green) << 8 |
                        static_cast<std::uint64_t>(c.blue);
         return c;
     }

@@ -1,6 +1,5 @@
-// The working parts of the reduction pass, shared by reduceImage and by the
-// public phase functions (takeCensus, medianCut, splitBox, derivePalette,
-// remapToPalette), which adapt their colour tables and error rows to them.
+// The working parts of the reduction pass, run by reduceImage and, through
+// the adapters of phases.h, by the tests and tools that check one phase.
 //
 // The result of the pass depends on the colours and their counts, never on the
 // order in which the colours are held: the spread, the mean and the partition
@@ -23,8 +22,17 @@ namespace pass {
 // thread costs more than it saves there), else the cores, at most 4.
 int workersFor(const ImageView& image);
 
+// Which code the census and the remap run. Best takes what the processor
+// offers: the population count instruction in the census, the vector search
+// in the remap. Plain is the code for a processor without them, which every
+// processor runs; the tests run both.
+enum class Variant { Best, Plain };
+
+// The whole pass, as reduceImage runs it with Variant::Best.
+Palette reduce(const ImageView& image, TextSink& out, Variant variant);
+
 // One distinct colour: key red << 16 | green << 8 | blue, and its pixel count.
-struct ColourCount {
+struct ColorCount {
     std::uint32_t key;
     std::uint32_t count;
 };
@@ -43,9 +51,10 @@ inline std::int32_t channelOf(std::uint32_t key, int channel) {
 // Which colours an image uses: one bit per possible colour (2 MB) and, per
 // 64 colours, the number of used colours before them, so that every used
 // colour has a dense number, its rank, in key order.
-class ColourIndex {
+class ColorIndex {
 public:
-    ColourIndex(const ImageView& image, int workers);
+    // REQUIRES: workers >= 1.
+    ColorIndex(const ImageView& image, int workers);
     std::uint32_t distinct() const { return distinct_; }
     __attribute__((always_inline)) std::uint32_t rank(std::uint32_t key) const {
         const std::uint32_t word = key >> 6;
@@ -62,7 +71,8 @@ private:
 };
 
 // The distinct colours of the image with their counts, in key order.
-std::vector<ColourCount> countColours(const ImageView& image, int workers);
+// REQUIRES: workers >= 1.
+std::vector<ColorCount> countColors(const ImageView& image, int workers, Variant variant = Variant::Best);
 
 // A box of the median cut: the colours [begin, end) of the array it cuts.
 struct BoxRange {
@@ -77,11 +87,18 @@ struct Cut {
     int channel;
     std::int64_t mean;
 };
-Cut chooseCut(const ColourCount* first, const ColourCount* last);
+Cut chooseCut(const ColorCount* first, const ColorCount* last);
 
-// Median cut over `colours` (reordered in place): fills `boxes`, indexed by
+// Splits box `box` of `colors` at its cut: its colours at or below the mean
+// move to the front of its range and become a new box, numbered
+// boxes.size(), and box `box` keeps the rest. false, with nothing changed,
+// when the box stays whole.
+bool cutBox(ColorCount* colors, std::vector<BoxRange>& boxes, std::int32_t box);
+
+// Median cut over `colors` (reordered in place): fills `boxes`, indexed by
 // box number, and returns the box count, 1 to limit.
-std::int32_t cutBoxes(ColourCount* colours, std::uint32_t colourCount, std::int32_t limit,
+// REQUIRES: limit >= 1.
+std::int32_t cutBoxes(ColorCount* colors, std::uint32_t colorCount, std::int32_t limit,
                       std::vector<BoxRange>& boxes);
 
 // The pixel count of a box and its count-weighted colour sums; exact.
@@ -98,14 +115,13 @@ struct BoxSums {
     }
 };
 
+// The sums of each box of `colors`, by box number.
+std::vector<BoxSums> sumBoxes(const ColorCount* colors, const std::vector<BoxRange>& boxes);
+
 // Makes entry k of the palette from sums[k] and writes its report line, for
 // k = 0 .. paletteCount - 1.
+// REQUIRES: 1 <= paletteCount <= 256.
 void makePalette(const BoxSums* sums, std::int32_t paletteCount, Palette& palette, TextSink& out);
-
-// How the remap looks for the nearest entry: Best takes the vector search
-// where the processor has it; Plain is the one-entry-at-a-time search
-// (for the tests, which must cover both).
-enum class Search { Best, Plain };
 
 // The remap with error diffusion over the whole image. `firstRow`, when not
 // null, holds (width + 2) x 3 doubles of error already waiting for the top
@@ -114,7 +130,8 @@ enum class Search { Best, Plain };
 // worker, rows go round the workers and each row trails the row above it
 // (wavefront.h). Running short of memory throws std::bad_alloc on the
 // calling thread, once every worker has stopped.
+// REQUIRES: 1 <= paletteCount <= 256 when the image has pixels.
 void remapImage(const ImageView& image, const Palette& palette, std::int32_t paletteCount, int workers,
-                const double* firstRow, double* lastRow, Search search = Search::Best);
+                const double* firstRow, double* lastRow, Variant variant = Variant::Best);
 
 }  // namespace pass

@@ -5,28 +5,32 @@
 #include <string>
 #include <vector>
 
-Palette reduceImage(const ImageView& image, TextSink& out) {
-    const int workers = pass::workersFor(image);
+Palette reduceImage(const ImageView& image, TextSink& out) { return pass::reduce(image, out, pass::Variant::Best); }
 
-    std::vector<pass::ColourCount> colours = pass::countColours(image, workers);
+namespace pass {
+
+Palette reduce(const ImageView& image, TextSink& out, Variant variant) {
+    const int workers = workersFor(image);
+
+    std::vector<ColorCount> colors = countColors(image, workers, variant);
     const std::int64_t pixelCount = image.empty() ? 0 : static_cast<std::int64_t>(image.width) * image.height;
-    if (static_cast<std::int64_t>(colours.size()) > pixelCount) out.write("Internal error in process()\n");
-    out.write("color count: " + std::to_string(colours.size()) + "\n");
+    // The census's consistency check. It cannot fire (every colour has a pixel of
+    // its own); the line is the one the report has always had for it.
+    if (static_cast<std::int64_t>(colors.size()) > pixelCount) out.write("Internal error in process()\n");
+    out.write("color count: " + std::to_string(colors.size()) + "\n");
 
-    std::vector<pass::BoxRange> boxes;
-    const std::int32_t paletteCount = pass::cutBoxes(colours.data(), static_cast<std::uint32_t>(colours.size()),
-                                                     kMaxPaletteEntries, boxes);
+    std::vector<BoxRange> boxes;
+    const std::int32_t paletteCount =
+        cutBoxes(colors.data(), static_cast<std::uint32_t>(colors.size()), kMaxPaletteEntries, boxes);
     out.write("palette count:" + std::to_string(paletteCount) + "\n");
 
-    std::vector<pass::BoxSums> sums(static_cast<std::size_t>(paletteCount));
-    for (std::int32_t k = 0; k < paletteCount; ++k) {
-        const pass::BoxRange& box = boxes[static_cast<std::size_t>(k)];
-        for (std::uint32_t i = box.begin; i < box.end; ++i) sums[static_cast<std::size_t>(k)].add(colours[i].key, colours[i].count);
-    }
-    std::vector<pass::ColourCount>().swap(colours);
+    const std::vector<BoxSums> sums = sumBoxes(colors.data(), boxes);
+    std::vector<ColorCount>().swap(colors);
     Palette palette;
-    pass::makePalette(sums.data(), paletteCount, palette, out);
+    makePalette(sums.data(), paletteCount, palette, out);
 
-    pass::remapImage(image, palette, paletteCount, workers, nullptr, nullptr);
+    remapImage(image, palette, paletteCount, workers, nullptr, nullptr, variant);
     return palette;
 }
+
+}  // namespace pass

@@ -3,6 +3,9 @@
 // at most 256 colours. Writes, in this order:
 //   "color count: %d\n", "palette count:%d\n", and one
 //   "pal[%d] (count:%g) : %d, %d, %d\n" per palette entry.
+//
+// This is the programs' way into the pass; phases.h runs it one phase at a
+// time, for the tests and tools.
 #pragma once
 
 #include "image_view.h"

@@ -1,11 +1,11 @@
-#include "remap.h"
-
 #include "nearest_entry.h"
 #include "pass_internals.h"
+#include "phases.h"
 #include "wavefront.h"
 #include "workers.h"
 
 #include <algorithm>
+#include <cassert>
 #include <utility>
 #include <vector>
 
@@ -209,15 +209,16 @@ void remapWith(void (*bands)(Wavefront&, int, Nearest&, const ImageView&), const
 }  // namespace
 
 void remapImage(const ImageView& image, const Palette& palette, std::int32_t paletteCount, int workers,
-                const double* firstRow, double* lastRow, Search search) {
+                const double* firstRow, double* lastRow, Variant variant) {
     if (image.empty()) return;
+    assert(paletteCount >= 1 && paletteCount <= kMaxPaletteEntries);
 #ifdef CR_HAVE_AVX2_PATH
-    if (search == Search::Best && haveAvx2()) {
+    if (variant == Variant::Best && haveAvx2()) {
         remapWith<NearestEntryAvx2>(remapBandsAvx2, image, palette, paletteCount, workers, firstRow, lastRow);
         return;
     }
 #else
-    (void)search;
+    (void)variant;
 #endif
     remapWith<NearestEntry>(remapBandsPlain, image, palette, paletteCount, workers, firstRow, lastRow);
 }

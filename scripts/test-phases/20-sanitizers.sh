@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the whole unit-test suite once more with AddressSanitizer,
-# UndefinedBehaviorSanitizer and leak checking (build-asan/), and runs it
-# with ctest. Every sanitizer report is written to a file as well; any report,
+# UndefinedBehaviorSanitizer and leak checking (build-asan/), the asserts of
+# the contracts kept on, and runs it with ctest. Every sanitizer report is written to a file as well; any report,
 # from a test or from a program that a test started, fails the phase.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)

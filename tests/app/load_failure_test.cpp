@@ -76,10 +76,10 @@ TEST_F(ProgramLoad, LongerHeadersGiveTheSamePictureAsA40ByteHeader) {
     std::vector<std::uint8_t> indices(17 * 6);
     for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<std::uint8_t>(i * 13 % 256);
     for (const int bits : {1, 4, 8}) {
-        const int colours = 1 << bits;
+        const int colors = 1 << bits;
         std::vector<std::uint8_t> used = indices;
-        for (auto& index : used) index = static_cast<std::uint8_t>(index % colours);
-        const std::vector<testsupport::Bgr> entries(palette.begin(), palette.begin() + colours);
+        for (auto& index : used) index = static_cast<std::uint8_t>(index % colors);
+        const std::vector<testsupport::Bgr> entries(palette.begin(), palette.begin() + colors);
         ASSERT_EQ(reasonFor(write("v3.bmp", testsupport::bmpIndexed(bits, 17, 6, entries, used, 0))), "");
         const testsupport::Picture expected = testsupport::pictureOf(image.view());
         for (const std::uint32_t headerSize :

@@ -1,17 +1,16 @@
-// The viewer's own driver, run on the off-screen display by a user who posts
-// a quit message (WM_QUIT) the first time the program waits for input.
-// Built from app/reduceview_main.cpp with its main renamed, so that the exit
-// code is the driver's. On the way out it reports on standard error whether
-// every window was closed and whether DestroyWindow came after the quit.
+// The viewer's own driver (runViewer, as reduceview runs it), run on the
+// off-screen display by a user who posts a quit message (WM_QUIT) the first
+// time the program waits for input; the exit code is the driver's. On the
+// way out it reports on standard error whether every window was closed and
+// whether DestroyWindow came after the quit.
 #include "platform_test_hooks.h"
+#include "run_viewer.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-
-int reduceviewMain(int argc, char** argv);
 
 int main(int argc, char** argv) {
     platform::test::useOffscreenDisplay(false);
@@ -27,7 +26,7 @@ int main(int argc, char** argv) {
             std::_Exit(3);
         }
     });
-    const int code = reduceviewMain(argc, argv);
+    const int code = runViewer(argc, argv);
     const auto calls = platform::test::stopRecording();
     const bool destroyed = std::any_of(calls.begin(), calls.end(), [](const platform::RecordedCall& call) {
         return call.name == "DestroyWindow";

@@ -1,4 +1,4 @@
-#include "derive_palette.h"
+#include "phases.h"
 
 #include <gtest/gtest.h>
 

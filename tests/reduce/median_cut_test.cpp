@@ -1,4 +1,4 @@
-#include "median_cut.h"
+#include "phases.h"
 
 #include <gtest/gtest.h>
 
@@ -59,12 +59,12 @@ TEST(MedianCut, TheCutChannelIsTheLargestRoundedSpreadRedFirstOnTies) {
     }
 }
 
-TEST(MedianCut, FourColoursAreNumberedBreadthFirst) {
+TEST(MedianCut, FourColorsAreNumberedBreadthFirst) {
     std::vector<ColorEntry> table = {record(0, 0, 0), record(0, 0, 100), record(200, 0, 0), record(200, 0, 100)};
     EXPECT_EQ(boxesAfterCut(table, 4), (std::vector<int>{3, 1, 2, 0}));
 }
 
-TEST(MedianCut, EightColoursFollowTheSplitOrderOfEachDepth) {
+TEST(MedianCut, EightColorsFollowTheSplitOrderOfEachDepth) {
     // The corners of a cube with red spread 200, green 100, blue 50 (weighs 30):
     // depth 0 cuts red, depth 1 green, depth 2 blue, in box order 0, 2, 1, 3.
     std::vector<ColorEntry> table;

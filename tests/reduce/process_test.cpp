@@ -34,7 +34,7 @@ TEST(ReductionPass, AnImageWithoutPixelsStillReportsOneEmptyEntry) {
     EXPECT_EQ(reduce(image), "color count: 0\npalette count:1\npal[0] (count:0) : 0, 0, 0\n");
 }
 
-TEST(ReductionPass, ManyColoursComeDownToAtMost256AllFromThePalette) {
+TEST(ReductionPass, ManyColorsComeDownToAtMost256AllFromThePalette) {
     OwnedImage image(testCard(64, 48));
     Palette palette;
     const std::string report = reduce(image, &palette);
@@ -59,7 +59,7 @@ TEST(ReductionPass, ManyColoursComeDownToAtMost256AllFromThePalette) {
     EXPECT_EQ(total, 64 * 48);
 }
 
-TEST(ReductionPass, FewColoursGiveOneBoxEach) {
+TEST(ReductionPass, FewColorsGiveOneBoxEach) {
     const Picture picture = fewColours(13, 11, 40, 3);
     OwnedImage image(picture);
     const std::string report = reduce(image);

@@ -1,5 +1,5 @@
+#include "phases.h"
 #include "pictures.h"
-#include "remap.h"
 
 #include <gtest/gtest.h>
 

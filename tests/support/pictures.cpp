@@ -15,9 +15,9 @@ Bgr rgb(int red, int green, int blue) {
     return {static_cast<std::uint8_t>(blue), static_cast<std::uint8_t>(green), static_cast<std::uint8_t>(red)};
 }
 
-Palette paletteOf(std::initializer_list<Bgr> colours) {
+Palette paletteOf(std::initializer_list<Bgr> colors) {
     Palette p;
-    for (const Bgr& c : colours) {
+    for (const Bgr& c : colors) {
         p.rgb[static_cast<std::size_t>(3 * p.count)] = c.r;
         p.rgb[static_cast<std::size_t>(3 * p.count + 1)] = c.g;
         p.rgb[static_cast<std::size_t>(3 * p.count + 2)] = c.b;
@@ -85,10 +85,10 @@ Picture gradient(std::int32_t width, std::int32_t height) {
     return p;
 }
 
-Picture fewColours(std::int32_t width, std::int32_t height, int colours, std::uint32_t seed) {
+Picture fewColours(std::int32_t width, std::int32_t height, int colors, std::uint32_t seed) {
     std::mt19937 random(seed);
     std::vector<Bgr> set;
-    while (static_cast<int>(set.size()) < colours) {
+    while (static_cast<int>(set.size()) < colors) {
         const auto v = static_cast<std::uint32_t>(random());
         const Bgr c{static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v >> 16)};
         if (std::find(set.begin(), set.end(), c) == set.end()) set.push_back(c);

@@ -15,7 +15,7 @@ namespace testsupport {
 // A colour given in the usual red, green, blue order.
 Bgr rgb(int red, int green, int blue);
 // A palette of the given colours, in entry order.
-Palette paletteOf(std::initializer_list<Bgr> colours);
+Palette paletteOf(std::initializer_list<Bgr> colors);
 
 // Photo-like: sky gradient, a sun, skin-toned faces, foliage texture, fine
 // stripes and sensor-like noise. Far more than 256 colours.
@@ -26,7 +26,7 @@ Picture noise(std::int32_t width, std::int32_t height, std::uint32_t seed);
 Picture gradient(std::int32_t width, std::int32_t height);
 // `colours` distinct colours scattered at random (every one used when the
 // picture has at least that many pixels).
-Picture fewColours(std::int32_t width, std::int32_t height, int colours, std::uint32_t seed);
+Picture fewColours(std::int32_t width, std::int32_t height, int colors, std::uint32_t seed);
 
 // A bottom-up, 4-byte-padded 24-bit buffer, as the program's images are.
 class OwnedImage {

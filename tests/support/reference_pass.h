@@ -11,8 +11,8 @@
 
 #include "color_table.h"
 #include "image_view.h"
-#include "median_cut.h"
 #include "palette.h"
+#include "phases.h"
 #include "text_sink.h"
 
 #include <cstdint>

@@ -105,7 +105,7 @@ TEST_F(MyWinTest, CannotBeSizedOrMaximisedAndHasTheApplicationIcon) {
 
 // Covers the client area with one colour, as a window laid over it would,
 // so that what the next paint draws shows in the pixels.
-constexpr std::uint32_t kCoverColour = 0xFF00FF;
+constexpr std::uint32_t kCoverColor = 0xFF00FF;
 void coverOver(HWND hwnd) {
     const std::uint8_t magenta[4] = {0xFF, 0x00, 0xFF, 0};
     BITMAPINFO info{};
@@ -128,7 +128,7 @@ TEST_F(MyWinTest, EveryPaintDrawsTheWholeImage) {
     std::string lines;
     std::vector<std::uint32_t> reduced;
     expectReductionOf(picture, lines, reduced);
-    ASSERT_EQ(std::count(reduced.begin(), reduced.end(), kCoverColour), 0);
+    ASSERT_EQ(std::count(reduced.begin(), reduced.end(), kCoverColor), 0);
     ObservedWin w;
     openQuietly(w);
     ASSERT_EQ(platform::test::clientPixels(w.hwnd), reduced);
