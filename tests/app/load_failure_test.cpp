@@ -85,7 +85,7 @@ TEST_F(ProgramLoad, LongerHeadersGiveTheSamePictureAsA40ByteHeader) {
         for (const std::uint32_t headerSize :
              {testsupport::kHeaderOs2v2, testsupport::kHeaderV4, testsupport::kHeaderV5}) {
             SCOPED_TRACE(::testing::Message() << bits << " bits, " << headerSize << "-byte header");
-            const testsupport::BmpLayout layout = testsupport::layoutOf(headerSize, testsupport::ColourSpace::sRGB, 21);
+            const testsupport::BmpLayout layout = testsupport::layoutOf(headerSize, testsupport::ColorSpace::sRGB, 21);
             ASSERT_EQ(reasonFor(write("longer.bmp", testsupport::bmpIndexed(bits, 17, 6, entries, used, 0, layout))),
                       "");
             EXPECT_EQ(testsupport::pictureOf(image.view()), expected);

@@ -63,7 +63,7 @@ Picture loadPicture(const std::string& filePath) {
 TEST_F(Reducebmp, OutputReloadsAsTheReducedImageAndPrintsThePassLines) {
     const std::vector<std::pair<std::string, Bytes>> inputs = {
         {"card.bmp", bmp24(testCard(37, 23))},
-        {"few.bmp", bmp24(fewColours(9, 5, 12, 4))},
+        {"few.bmp", bmp24(fewColors(9, 5, 12, 4))},
         {"indexed.bmp", bmpIndexed(4, 7, 3, {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}}, std::vector<std::uint8_t>(21, 1), 3)},
         {"topdown.bmp", bmp24(testCard(6, 5), 3780, true)},
     };
@@ -167,30 +167,30 @@ TEST_F(Reducebmp, LongerHeadersGiveTheSameResultAsA40ByteHeader) {
             {static_cast<std::uint8_t>(i * 3), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 11)});
     struct Variant {
         std::uint32_t headerSize;
-        ColourSpace colourSpace;
+        ColorSpace colorSpace;
         std::size_t gap;
         bool topDown;
     };
-    const Variant variants[] = {{kHeaderOs2v2, ColourSpace::sRGB, 0, false},
-                                {kHeaderV4, ColourSpace::calibrated, 0, false},
-                                {kHeaderV4, ColourSpace::sRGB, 40, true},
-                                {kHeaderV5, ColourSpace::sRGB, 0, false},
-                                {kHeaderV5, ColourSpace::embeddedProfile, 200, true}};
+    const Variant variants[] = {{kHeaderOs2v2, ColorSpace::sRGB, 0, false},
+                                {kHeaderV4, ColorSpace::calibrated, 0, false},
+                                {kHeaderV4, ColorSpace::sRGB, 40, true},
+                                {kHeaderV5, ColorSpace::sRGB, 0, false},
+                                {kHeaderV5, ColorSpace::embeddedProfile, 200, true}};
     for (const int bits : {1, 4, 8}) {
-        for (const int colours : {bits == 1 ? 1 : 5, 1 << bits}) {
-            const std::vector<Bgr> used(palette.begin(), palette.begin() + colours);
+        for (const int colors : {bits == 1 ? 1 : 5, 1 << bits}) {
+            const std::vector<Bgr> used(palette.begin(), palette.begin() + colors);
             std::vector<std::uint8_t> indices(31 * 7);
             for (std::size_t i = 0; i < indices.size(); ++i)
-                indices[i] = static_cast<std::uint8_t>((i * 5 + i / 7) % colours);
+                indices[i] = static_cast<std::uint8_t>((i * 5 + i / 7) % colors);
             // biClrUsed below the maximum, or 0 for all of them.
-            const std::uint32_t clrUsed = colours == (1 << bits) ? 0 : static_cast<std::uint32_t>(colours);
+            const std::uint32_t clrUsed = colors == (1 << bits) ? 0 : static_cast<std::uint32_t>(colors);
             writeFile(path("v3.bmp"), bmpIndexed(bits, 31, 7, used, indices, clrUsed));
             const Exit plain = run({path("v3.bmp"), path("v3-out.bmp")});
             ASSERT_EQ(plain.exitCode, 0) << plain.err;
             for (const Variant& v : variants) {
-                SCOPED_TRACE(::testing::Message() << bits << " bits, " << colours << " colours, " << v.headerSize
+                SCOPED_TRACE(::testing::Message() << bits << " bits, " << colors << " colours, " << v.headerSize
                                                   << "-byte header, gap " << v.gap);
-                const BmpLayout layout = layoutOf(v.headerSize, v.colourSpace, v.gap, v.topDown);
+                const BmpLayout layout = layoutOf(v.headerSize, v.colorSpace, v.gap, v.topDown);
                 writeFile(path("longer.bmp"), bmpIndexed(bits, 31, 7, used, indices, clrUsed, layout));
                 const Exit r = run({path("longer.bmp"), path("longer-out.bmp")});
                 ASSERT_EQ(r.exitCode, 0) << r.err;

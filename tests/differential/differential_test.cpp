@@ -43,7 +43,7 @@ Picture oneColor(std::int32_t w, std::int32_t h) { return Picture(w, h, Bgr{30, 
 // A picture of exactly `colours` colours in bands, with a few noisy pixels
 // that reuse them: many pixels per colour, as in drawings.
 Picture bands(std::int32_t w, std::int32_t h, int colors, std::uint32_t seed) {
-    Picture p = testsupport::fewColours(w, h, colors, seed);
+    Picture p = testsupport::fewColors(w, h, colors, seed);
     std::sort(p.pixels.begin(), p.pixels.end(), [](const Bgr& a, const Bgr& b) {
         return std::tie(a.r, a.g, a.b) < std::tie(b.r, b.g, b.b);
     });
@@ -62,7 +62,7 @@ std::vector<Case> wholePassCases() {
     }
     for (const int colors : {1, 2, 3, 17, 255, 256, 257, 300}) {
         cases.push_back({"scattered " + std::to_string(colors) + " colours",
-                         [=] { return testsupport::fewColours(41, 37, colors, static_cast<std::uint32_t>(colors)); }});
+                         [=] { return testsupport::fewColors(41, 37, colors, static_cast<std::uint32_t>(colors)); }});
         cases.push_back({"banded " + std::to_string(colors) + " colours",
                          [=] { return bands(64, 48, colors, static_cast<std::uint32_t>(colors + 5)); }});
     }
@@ -117,8 +117,8 @@ INSTANTIATE_TEST_SUITE_P(Pictures, WholePass, testing::ValuesIn(wholePassCases()
 // The public phase functions against the reference phases, on one table.
 
 std::vector<Picture> phasePictures() {
-    return {testsupport::testCard(97, 61, 2), testsupport::noise(50, 40, 8), testsupport::fewColours(30, 30, 257, 4),
-            testsupport::fewColours(9, 9, 3, 1), oneColor(4, 4)};
+    return {testsupport::testCard(97, 61, 2), testsupport::noise(50, 40, 8), testsupport::fewColors(30, 30, 257, 4),
+            testsupport::fewColors(9, 9, 3, 1), oneColor(4, 4)};
 }
 
 // The reference table's used records: up to the first negative box.

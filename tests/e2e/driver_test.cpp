@@ -97,18 +97,18 @@ TEST_F(ViewerWithoutDisplay, LongerHeadersGiveTheSameLinesAsA40ByteHeader) {
         palette.push_back(
             {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 7)});
     for (const int bits : {1, 4, 8}) {
-        const int colours = bits == 1 ? 2 : bits == 4 ? 11 : 200;
-        const std::vector<testsupport::Bgr> used(palette.begin(), palette.begin() + colours);
+        const int colors = bits == 1 ? 2 : bits == 4 ? 11 : 200;
+        const std::vector<testsupport::Bgr> used(palette.begin(), palette.begin() + colors);
         std::vector<std::uint8_t> indices(23 * 9);
         for (std::size_t i = 0; i < indices.size(); ++i)
-            indices[i] = static_cast<std::uint8_t>((i * 7 + i / 5) % colours);
-        const auto clrUsed = static_cast<std::uint32_t>(colours);
+            indices[i] = static_cast<std::uint8_t>((i * 7 + i / 5) % colors);
+        const auto clrUsed = static_cast<std::uint32_t>(colors);
         const std::string expected =
             expectedLines(write("v3.bmp", testsupport::bmpIndexed(bits, 23, 9, used, indices, clrUsed)));
         for (const std::uint32_t headerSize :
              {testsupport::kHeaderOs2v2, testsupport::kHeaderV4, testsupport::kHeaderV5}) {
             SCOPED_TRACE(::testing::Message() << bits << " bits, " << headerSize << "-byte header");
-            const testsupport::BmpLayout layout = testsupport::layoutOf(headerSize, testsupport::ColourSpace::sRGB, 17);
+            const testsupport::BmpLayout layout = testsupport::layoutOf(headerSize, testsupport::ColorSpace::sRGB, 17);
             const std::string input =
                 write("longer.bmp", testsupport::bmpIndexed(bits, 23, 9, used, indices, clrUsed, layout));
             const Exit r = run({e2e::reduceview, input}, noDisplay);
@@ -119,7 +119,7 @@ TEST_F(ViewerWithoutDisplay, LongerHeadersGiveTheSameLinesAsA40ByteHeader) {
 }
 
 TEST_F(ViewerWithoutDisplay, ExtraArgumentsAreIgnored) {
-    const std::string input = write("in.bmp", testsupport::bmp24(testsupport::fewColours(12, 9, 7, 2)));
+    const std::string input = write("in.bmp", testsupport::bmp24(testsupport::fewColors(12, 9, 7, 2)));
     const Exit r = run({e2e::reduceview, input, "--extra", "more"}, noDisplay);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, expectedLines(input));

@@ -16,15 +16,15 @@ inline const std::string reducebmp = CR_REDUCEBMP_PATH;
 inline const std::string windowTool = CR_X11_WINDOW_TOOL_PATH;
 
 // An 8-bit file with a palette of `colours` entries, drawn at random.
-inline testsupport::Bytes indexedFile(int width, int height, int colours, std::uint32_t seed) {
+inline testsupport::Bytes indexedFile(int width, int height, int colors, std::uint32_t seed) {
     std::vector<testsupport::Bgr> palette;
-    for (int i = 0; i < colours; ++i)
+    for (int i = 0; i < colors; ++i)
         palette.push_back(testsupport::Bgr{static_cast<std::uint8_t>(i * 37), static_cast<std::uint8_t>(255 - i * 11),
                                            static_cast<std::uint8_t>(i * 91)});
     std::vector<std::uint8_t> indices(static_cast<std::size_t>(width) * height);
     for (std::size_t i = 0; i < indices.size(); ++i)
-        indices[i] = static_cast<std::uint8_t>((i * 2654435761u + seed) % static_cast<unsigned>(colours));
-    return testsupport::bmpIndexed(8, width, height, palette, indices, static_cast<std::uint32_t>(colours));
+        indices[i] = static_cast<std::uint8_t>((i * 2654435761u + seed) % static_cast<unsigned>(colors));
+    return testsupport::bmpIndexed(8, width, height, palette, indices, static_cast<std::uint32_t>(colors));
 }
 
 // A 24-bit file made into a 16-bit one, which the reader refuses.

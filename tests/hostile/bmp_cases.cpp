@@ -129,7 +129,7 @@ std::string depth(int bits) { return std::to_string(bits) + " bits per pixel is 
 }  // namespace
 
 std::vector<NamedFile> validFiles() {
-    using testsupport::ColourSpace;
+    using testsupport::ColorSpace;
     using testsupport::kHeaderOs2v2;
     using testsupport::kHeaderV4;
     using testsupport::kHeaderV5;
@@ -154,19 +154,19 @@ std::vector<NamedFile> validFiles() {
     add("valid-8-gap-after-palette", withGap(indexed(8, 3, 3, 4, 4, 4), 54 + 16, 37));
     // Longer headers as ImageMagick, GIMP and OS/2 write them: the palette
     // follows the biSize bytes of the header.
-    add("valid-24-v4-calibrated", testsupport::bmp24(card, layoutOf(kHeaderV4, ColourSpace::calibrated)));
+    add("valid-24-v4-calibrated", testsupport::bmp24(card, layoutOf(kHeaderV4, ColorSpace::calibrated)));
     add("valid-24-v5-srgb", testsupport::bmp24(card, layoutOf(kHeaderV5)));
     add("valid-24-os2v2", testsupport::bmp24(card, layoutOf(kHeaderOs2v2)));
     add("valid-1-v5-srgb", indexedWith(layoutOf(kHeaderV5), 1, 11, 3, 2, 2, 2));
-    add("valid-1-v4-clrused-1", indexedWith(layoutOf(kHeaderV4, ColourSpace::calibrated), 1, 9, 2, 1, 1, 2));
+    add("valid-1-v4-clrused-1", indexedWith(layoutOf(kHeaderV4, ColorSpace::calibrated), 1, 9, 2, 1, 1, 2));
     add("valid-4-v5-16-colours", indexedWith(layoutOf(kHeaderV5), 4, 7, 3, 16, 16, 16));
-    add("valid-4-v4-clrused-5-gap", indexedWith(layoutOf(kHeaderV4, ColourSpace::sRGB, 23), 4, 5, 3, 5, 5, 16));
+    add("valid-4-v4-clrused-5-gap", indexedWith(layoutOf(kHeaderV4, ColorSpace::sRGB, 23), 4, 5, 3, 5, 5, 16));
     add("valid-8-v5-clrused-200-profile",
-        indexedWith(layoutOf(kHeaderV5, ColourSpace::embeddedProfile, 132), 8, 6, 4, 200, 200, 256));
+        indexedWith(layoutOf(kHeaderV5, ColorSpace::embeddedProfile, 132), 8, 6, 4, 200, 200, 256));
     add("valid-8-v5-default-palette-top-down",
-        indexedWith(layoutOf(kHeaderV5, ColourSpace::sRGB, 0, true), 8, 5, 3, 256, 0, 256));
+        indexedWith(layoutOf(kHeaderV5, ColorSpace::sRGB, 0, true), 8, 5, 3, 256, 0, 256));
     add("valid-1-os2v2", indexedWith(layoutOf(kHeaderOs2v2), 1, 10, 2, 2, 0, 2));
-    add("valid-4-os2v2-clrused-6-gap", indexedWith(layoutOf(kHeaderOs2v2, ColourSpace::sRGB, 9), 4, 6, 2, 6, 6, 16));
+    add("valid-4-os2v2-clrused-6-gap", indexedWith(layoutOf(kHeaderOs2v2, ColorSpace::sRGB, 9), 4, 6, 2, 6, 6, 16));
     add("valid-8-os2v2", indexedWith(layoutOf(kHeaderOs2v2), 8, 4, 4, 256, 0, 256));
     Bytes trailing = testsupport::bmp24(testsupport::gradient(2, 2));
     trailing.insert(trailing.end(), 100, 0xAB);
@@ -179,7 +179,7 @@ std::vector<NamedFile> validFiles() {
 }
 
 std::vector<NamedFile> hostileFiles() {
-    using testsupport::ColourSpace;
+    using testsupport::ColorSpace;
     using testsupport::kHeaderOs2v2;
     using testsupport::kHeaderV4;
     using testsupport::kHeaderV5;
@@ -336,7 +336,7 @@ std::vector<NamedFile> hostileFiles() {
     add("v5-header-short", Bytes(v5good8.begin(), v5good8.begin() + 100), tooShort(100, 138));
     add("v5-palette-short", Bytes(v5good8.begin(), v5good8.begin() + 150), tooShort(150, 202));
     {
-        const Bytes gap = indexedWith(layoutOf(kHeaderV5, ColourSpace::embeddedProfile, 132), 8, 4, 2, 16, 16, 16);
+        const Bytes gap = indexedWith(layoutOf(kHeaderV5, ColorSpace::embeddedProfile, 132), 8, 4, 2, 16, 16, 16);
         add("v5-profile-gap-short", Bytes(gap.begin(), gap.begin() + 250), tooShort(250, 334));
     }
     add("pixel-array-1-byte-short-24bit", truncated(good24, 1), arrayShort(64, 63));

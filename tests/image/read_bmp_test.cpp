@@ -149,7 +149,7 @@ TEST_F(ReadBmp, LongerHeadersAndGapsBeforeThePixelsAreSkipped) {
         for (const bool topDown : {false, true}) {
             SCOPED_TRACE(::testing::Message() << headerSize << "-byte header" << (topDown ? ", top-down" : ""));
             // 24 bits with a longer information header: the pixels start at bfOffBits.
-            const ColourSpace space = headerSize == kHeaderV4 ? ColourSpace::calibrated : ColourSpace::sRGB;
+            const ColorSpace space = headerSize == kHeaderV4 ? ColorSpace::calibrated : ColorSpace::sRGB;
             const BmpLayout layout = layoutOf(headerSize, space, topDown ? 13 : 0, topDown);
             ASSERT_TRUE(load(bmp24(picture, layout)));
             EXPECT_EQ(loaded(), picture);
@@ -178,35 +178,35 @@ TEST_F(ReadBmp, ThePaletteFollowsTheHeaderWhoseLengthBiSizeGives) {
                                                 static_cast<std::uint8_t>(255 - k)};
     struct Layout {
         std::uint32_t headerSize;
-        ColourSpace colourSpace;
+        ColorSpace colorSpace;
         std::size_t gap;
     };
-    const Layout layouts[] = {{kHeaderOs2v2, ColourSpace::sRGB, 0},
-                              {kHeaderOs2v2, ColourSpace::sRGB, 9},
-                              {kHeaderV4, ColourSpace::sRGB, 0},
-                              {kHeaderV4, ColourSpace::calibrated, 30},
-                              {kHeaderV5, ColourSpace::sRGB, 0},
-                              {kHeaderV5, ColourSpace::calibrated, 0},
-                              {kHeaderV5, ColourSpace::embeddedProfile, 140}};
+    const Layout layouts[] = {{kHeaderOs2v2, ColorSpace::sRGB, 0},
+                              {kHeaderOs2v2, ColorSpace::sRGB, 9},
+                              {kHeaderV4, ColorSpace::sRGB, 0},
+                              {kHeaderV4, ColorSpace::calibrated, 30},
+                              {kHeaderV5, ColorSpace::sRGB, 0},
+                              {kHeaderV5, ColorSpace::calibrated, 0},
+                              {kHeaderV5, ColorSpace::embeddedProfile, 140}};
     for (const int bits : {1, 4, 8}) {
         const int most = 1 << bits;
         // biClrUsed 0 (all entries), below the maximum, and a single entry.
-        for (const int colours : {most, most / 2 + 1, 1}) {
-            const std::uint32_t clrUsed = colours == most ? 0 : static_cast<std::uint32_t>(colours);
-            const std::vector<Bgr> used(palette.begin(), palette.begin() + colours);
-            const auto indices = cycling(13, 5, colours);
+        for (const int colors : {most, most / 2 + 1, 1}) {
+            const std::uint32_t clrUsed = colors == most ? 0 : static_cast<std::uint32_t>(colors);
+            const std::vector<Bgr> used(palette.begin(), palette.begin() + colors);
+            const auto indices = cycling(13, 5, colors);
             for (const Layout& l : layouts) {
-                SCOPED_TRACE(::testing::Message() << bits << " bits, " << colours << " colours, " << l.headerSize
+                SCOPED_TRACE(::testing::Message() << bits << " bits, " << colors << " colours, " << l.headerSize
                                                   << "-byte header, gap " << l.gap);
                 const Bytes file =
-                    bmpIndexed(bits, 13, 5, used, indices, clrUsed, layoutOf(l.headerSize, l.colourSpace, l.gap));
-                ASSERT_EQ(getU32(file, 10), 14 + l.headerSize + 4 * colours + l.gap);
+                    bmpIndexed(bits, 13, 5, used, indices, clrUsed, layoutOf(l.headerSize, l.colorSpace, l.gap));
+                ASSERT_EQ(getU32(file, 10), 14 + l.headerSize + 4 * colors + l.gap);
                 BmpReadStatus status;
                 ASSERT_TRUE(loadWithStatus(file, status));
                 EXPECT_EQ(loaded(), expectedFromIndices(13, 5, used, indices));
                 EXPECT_EQ(status.refusal, BmpRefusal::none);
                 EXPECT_EQ(status.header.headerSize, l.headerSize);
-                EXPECT_EQ(status.header.paletteEntries, colours);
+                EXPECT_EQ(status.header.paletteEntries, colors);
             }
         }
     }
@@ -215,7 +215,7 @@ TEST_F(ReadBmp, ThePaletteFollowsTheHeaderWhoseLengthBiSizeGives) {
 // Indices past biClrUsed read as black also when the palette follows a
 // longer header: the entries after the palette (a profile) are not colours.
 TEST_F(ReadBmp, AnIndexPastALongerHeadersPaletteReadsAsBlack) {
-    const BmpLayout layout = layoutOf(kHeaderV5, ColourSpace::embeddedProfile, 64);
+    const BmpLayout layout = layoutOf(kHeaderV5, ColorSpace::embeddedProfile, 64);
     ASSERT_TRUE(load(bmpIndexed(8, 3, 1, {{1, 2, 3}, {4, 5, 6}}, {0, 1, 2}, 2, layout)));
     EXPECT_EQ(loaded().at(0, 0), (Bgr{1, 2, 3}));
     EXPECT_EQ(loaded().at(1, 0), (Bgr{4, 5, 6}));
@@ -226,7 +226,7 @@ TEST_F(ReadBmp, AnIndexPastALongerHeadersPaletteReadsAsBlack) {
 // pixels at bfOffBits, whatever lies between them skipped.
 TEST_F(ReadBmp, A40ByteHeaderTakesItsPaletteFromOffset54) {
     const std::vector<std::uint8_t> indices = {0, 1, 2, 3, 3, 2};
-    const Bytes file = bmpIndexed(8, 3, 2, kFour, indices, 4, layoutOf(kHeaderV3, ColourSpace::sRGB, 100));
+    const Bytes file = bmpIndexed(8, 3, 2, kFour, indices, 4, layoutOf(kHeaderV3, ColorSpace::sRGB, 100));
     EXPECT_EQ(file[54], kFour[0].b);
     EXPECT_EQ(file[58 + 2], kFour[1].r);
     ASSERT_TRUE(load(file));

@@ -45,7 +45,7 @@ TEST(Census, CountsEachDistinctColorOnce) {
 }
 
 TEST(Census, EveryPixelItsOwnColorUsesOneRecordPerPixel) {
-    const auto records = censusOf(fewColours(16, 16, 256, 7));
+    const auto records = censusOf(fewColors(16, 16, 256, 7));
     EXPECT_EQ(records.size(), 256u);
     for (const Record& r : records) EXPECT_EQ(r.count, 1);
 }

@@ -60,7 +60,7 @@ TEST(ReductionPass, ManyColorsComeDownToAtMost256AllFromThePalette) {
 }
 
 TEST(ReductionPass, FewColorsGiveOneBoxEach) {
-    const Picture picture = fewColours(13, 11, 40, 3);
+    const Picture picture = fewColors(13, 11, 40, 3);
     OwnedImage image(picture);
     const std::string report = reduce(image);
     EXPECT_EQ(report.rfind("color count: 40\npalette count:40\n", 0), 0u);

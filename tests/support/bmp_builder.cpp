@@ -97,23 +97,23 @@ void putLongerHeader(Bytes& out, std::size_t at, const BmpLayout& layout, std::s
     putU32(out, at + 44, 0x0000FF00u);
     putU32(out, at + 48, 0x000000FFu);
     putU32(out, at + 52, 0xFF000000u);
-    switch (layout.colourSpace) {
-        case ColourSpace::sRGB: putU32(out, at + 56, 0x73524742u); break;  // 'sRGB'
-        case ColourSpace::calibrated: {
+    switch (layout.colorSpace) {
+        case ColorSpace::sRGB: putU32(out, at + 56, 0x73524742u); break;  // 'sRGB'
+        case ColorSpace::calibrated: {
             putU32(out, at + 56, 0);  // LCS_CALIBRATED_RGB: the endpoints and gammas count
             const double endpoints[9] = {0.4124, 0.2126, 0.0193, 0.3576, 0.7152, 0.1192, 0.1805, 0.0722, 0.9505};
             for (std::size_t k = 0; k < 9; ++k) putU32(out, at + 60 + 4 * k, fixed2dot30(endpoints[k]));
             for (std::size_t k = 0; k < 3; ++k) putU32(out, at + 96 + 4 * k, fixed16dot16(2.2));
             break;
         }
-        case ColourSpace::embeddedProfile:
+        case ColorSpace::embeddedProfile:
             if (layout.headerSize != kHeaderV5) throw std::invalid_argument("profiles need a V5 header");
             putU32(out, at + 56, 0x4D424544u);  // 'MBED'
             break;
     }
     if (layout.headerSize == kHeaderV5) {
         putU32(out, at + 108, 4);  // bV5Intent: LCS_GM_IMAGES
-        if (layout.colourSpace == ColourSpace::embeddedProfile) {
+        if (layout.colorSpace == ColorSpace::embeddedProfile) {
             putU32(out, at + 112, static_cast<std::uint32_t>(profileOffset));  // from the header's first byte
             putU32(out, at + 116, static_cast<std::uint32_t>(layout.gap));
         }
@@ -160,7 +160,7 @@ Bytes assemble(const BmpLayout& layout, int bitCount, std::int32_t width, std::i
         out[paletteAt + 4 * k + 2] = palette[k].r;
         out[paletteAt + 4 * k + 3] = 0xEE;
     }
-    if (layout.colourSpace == ColourSpace::embeddedProfile) {
+    if (layout.colorSpace == ColorSpace::embeddedProfile) {
         putProfile(out, gapAt, layout.gap);
     } else {
         for (std::size_t k = 0; k < layout.gap; ++k) out[gapAt + k] = 0xC3;
@@ -171,10 +171,10 @@ Bytes assemble(const BmpLayout& layout, int bitCount, std::int32_t width, std::i
 
 }  // namespace
 
-BmpLayout layoutOf(std::uint32_t headerSize, ColourSpace colourSpace, std::size_t gap, bool topDown) {
+BmpLayout layoutOf(std::uint32_t headerSize, ColorSpace colorSpace, std::size_t gap, bool topDown) {
     BmpLayout layout;
     layout.headerSize = headerSize;
-    layout.colourSpace = colourSpace;
+    layout.colorSpace = colorSpace;
     layout.gap = gap;
     layout.topDown = topDown;
     return layout;

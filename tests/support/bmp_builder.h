@@ -46,7 +46,7 @@ constexpr std::uint32_t kHeaderV4 = 108;    // BITMAPV4HEADER: masks, colour spa
 constexpr std::uint32_t kHeaderV5 = 124;    // BITMAPV5HEADER: V4, then intent and a colour profile
 
 // The colour space a V4 or V5 header names.
-enum class ColourSpace {
+enum class ColorSpace {
     sRGB,             // 'sRGB', endpoints and gammas zero (as ImageMagick and GIMP write)
     calibrated,       // LCS_CALIBRATED_RGB with the sRGB endpoints and gammas of 2.2
     embeddedProfile,  // V5 only: 'MBED', the profile's bytes in the gap before the pixels
@@ -56,14 +56,14 @@ enum class ColourSpace {
 // bmp24 and bmpIndexed above.
 struct BmpLayout {
     std::uint32_t headerSize = kHeaderV3;  // 40, 64, 108 or 124, filled as writers fill them
-    ColourSpace colourSpace = ColourSpace::sRGB;
+    ColorSpace colorSpace = ColorSpace::sRGB;
     std::size_t gap = 0;  // bytes between the palette and the pixel array (the profile, if any)
     std::int32_t pelsPerMetre = 2835;
     bool topDown = false;
 };
 
 // A layout with the given header, colour space, gap and row order.
-BmpLayout layoutOf(std::uint32_t headerSize, ColourSpace colourSpace = ColourSpace::sRGB, std::size_t gap = 0,
+BmpLayout layoutOf(std::uint32_t headerSize, ColorSpace colorSpace = ColorSpace::sRGB, std::size_t gap = 0,
                    bool topDown = false);
 
 Bytes bmp24(const Picture& picture, const BmpLayout& layout);

@@ -85,7 +85,7 @@ Picture gradient(std::int32_t width, std::int32_t height) {
     return p;
 }
 
-Picture fewColours(std::int32_t width, std::int32_t height, int colors, std::uint32_t seed) {
+Picture fewColors(std::int32_t width, std::int32_t height, int colors, std::uint32_t seed) {
     std::mt19937 random(seed);
     std::vector<Bgr> set;
     while (static_cast<int>(set.size()) < colors) {

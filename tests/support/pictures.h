@@ -26,7 +26,7 @@ Picture noise(std::int32_t width, std::int32_t height, std::uint32_t seed);
 Picture gradient(std::int32_t width, std::int32_t height);
 // `colours` distinct colours scattered at random (every one used when the
 // picture has at least that many pixels).
-Picture fewColours(std::int32_t width, std::int32_t height, int colors, std::uint32_t seed);
+Picture fewColors(std::int32_t width, std::int32_t height, int colors, std::uint32_t seed);
 
 // A bottom-up, 4-byte-padded 24-bit buffer, as the program's images are.
 class OwnedImage {

@@ -123,7 +123,7 @@ void coverOver(HWND hwnd) {
 }
 
 TEST_F(MyWinTest, EveryPaintDrawsTheWholeImage) {
-    const testsupport::Picture picture = testsupport::fewColours(16, 12, 5, 3);
+    const testsupport::Picture picture = testsupport::fewColors(16, 12, 5, 3);
     load(picture);
     std::string lines;
     std::vector<std::uint32_t> reduced;

@@ -164,7 +164,7 @@ std::vector<Input> converterInputs() {
     inputs.push_back({"odd_width_24bit", bmp24(testCard(37, 23, 5), 3780)});
     inputs.push_back({"top_down_noise", bmp24(noise(19, 11, 7), 0, true)});
     {
-        const Picture few = fewColours(41, 9, 200, 3);
+        const Picture few = fewColors(41, 9, 200, 3);
         std::vector<Bgr> palette;
         std::vector<std::uint8_t> indices;
         for (const Bgr& p : few.pixels) {
@@ -193,18 +193,18 @@ std::vector<Input> converterInputs() {
         for (int i = 0; i < 256; ++i)
             palette.push_back(
                 {static_cast<std::uint8_t>(i * 7), static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i)});
-        auto indexed = [&](int bits, int colours, std::uint32_t clrUsed, std::uint32_t headerSize, ColourSpace space,
+        auto indexed = [&](int bits, int colors, std::uint32_t clrUsed, std::uint32_t headerSize, ColorSpace space,
                            std::size_t gap) {
             std::vector<std::uint8_t> indices;
-            for (int i = 0; i < 29 * 8; ++i) indices.push_back(static_cast<std::uint8_t>((i * 11 + i / 29) % colours));
-            return bmpIndexed(bits, 29, 8, std::vector<Bgr>(palette.begin(), palette.begin() + colours), indices,
+            for (int i = 0; i < 29 * 8; ++i) indices.push_back(static_cast<std::uint8_t>((i * 11 + i / 29) % colors));
+            return bmpIndexed(bits, 29, 8, std::vector<Bgr>(palette.begin(), palette.begin() + colors), indices,
                               clrUsed, layoutOf(headerSize, space, gap));
         };
-        inputs.push_back({"v5_four_bit", indexed(4, 16, 16, kHeaderV5, ColourSpace::sRGB, 0)});
-        inputs.push_back({"v5_eight_bit_profile", indexed(8, 200, 200, kHeaderV5, ColourSpace::embeddedProfile, 160)});
-        inputs.push_back({"v4_eight_bit_gap", indexed(8, 256, 0, kHeaderV4, ColourSpace::calibrated, 31)});
-        inputs.push_back({"v5_one_bit", indexed(1, 2, 2, kHeaderV5, ColourSpace::sRGB, 0)});
-        inputs.push_back({"os2v2_four_bit", indexed(4, 9, 9, kHeaderOs2v2, ColourSpace::sRGB, 0)});
+        inputs.push_back({"v5_four_bit", indexed(4, 16, 16, kHeaderV5, ColorSpace::sRGB, 0)});
+        inputs.push_back({"v5_eight_bit_profile", indexed(8, 200, 200, kHeaderV5, ColorSpace::embeddedProfile, 160)});
+        inputs.push_back({"v4_eight_bit_gap", indexed(8, 256, 0, kHeaderV4, ColorSpace::calibrated, 31)});
+        inputs.push_back({"v5_one_bit", indexed(1, 2, 2, kHeaderV5, ColorSpace::sRGB, 0)});
+        inputs.push_back({"os2v2_four_bit", indexed(4, 9, 9, kHeaderOs2v2, ColorSpace::sRGB, 0)});
     }
     return inputs;
 }
