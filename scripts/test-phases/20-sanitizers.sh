@@ -8,7 +8,10 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build="$root/build-asan"
 reports="$build/sanitizer-reports"
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCR_SANITIZE=ON -DCR_BUILD_BENCHMARKS=OFF >/dev/null
+# -O1 -g1: half the build time of -O2 -g for the same checks; reports still
+# name functions, files and lines, and the tests run about as fast.
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" \
+  -DCR_SANITIZE=ON -DCR_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build "$build" -j2
 
 rm -rf "$reports"

@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang's libFuzzer (build-fuzz/) and runs them
-# for a bounded time (CR_FUZZ_SECONDS, 120 by default, split evenly): the
-# reader alone (fuzz_read, fast) and the whole road through the pass and the
-# writer (fuzz_pass), from the generated seeds, the saved corpus and the
-# regression files. A crash, a sanitizer report, a leak, an input that takes
+# side by side, one core each, for a bounded time (CR_FUZZ_SECONDS, 60 by
+# default): the reader alone (fuzz_read, fast) and the whole road through the
+# pass and the writer (fuzz_pass), from the generated seeds, the saved corpus
+# and the regression files. A crash, a sanitizer report, a leak, an input that takes
 # more than 10 s or a single allocation above 64 MB fails the phase; the
 # input that did it is kept under build-fuzz/fuzz-artifacts/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build="$root/build-fuzz"
-seconds="${CR_FUZZ_SECONDS:-120}"
+seconds="${CR_FUZZ_SECONDS:-60}"
 
 cc=$(command -v clang-14 || command -v clang)
 cxx=$(command -v clang++-14 || command -v clang++)
@@ -20,30 +20,40 @@ cmake --build "$build" -j2 --target fuzz_read fuzz_pass make_fuzz_seeds
 work="$build/fuzz-run"
 artifacts="$build/fuzz-artifacts"
 rm -rf "$work"
-mkdir -p "$work/corpus" "$artifacts"
+mkdir -p "$artifacts"
 "$build/tests/fuzz/make_fuzz_seeds" "$work/seeds"
 
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-# New inputs go to the first folder only; the others are read as seeds.
-inputs=("$work/corpus" "$work/seeds")
+# New inputs go to each target's own first folder; the others are read as seeds.
+inputs=("$work/seeds")
 for saved in "$root/tests/fuzz/corpus" "$root/tests/data/fuzz-regressions"; do
   [ -d "$saved" ] && inputs+=("$saved")
 done
 # -max_len bounds the picture a mutation can describe, -malloc_limit_mb any
 # single allocation: no input of 16 kB has a reason to ask for 64 MB at once.
 fuzz() {
-  local target=$1 time=$2
-  echo "-- $target for $time s"
-  if ! "$build/tests/fuzz/$target" -max_total_time="$time" -max_len=16384 -timeout=10 \
-       -rss_limit_mb=1024 -malloc_limit_mb=64 -print_final_stats=1 -artifact_prefix="$artifacts/" \
-       "${inputs[@]}" >"$work/$target.log" 2>&1; then
-    tail -n 80 "$work/$target.log"
-    echo "$target found a failure; the input is in $artifacts/ (keep it in tests/data/fuzz-regressions once fixed)"
-    exit 1
-  fi
-  grep -E '^(Done|stat::)' "$work/$target.log" || true
+  local target=$1
+  mkdir -p "$work/corpus-$target"
+  "$build/tests/fuzz/$target" -max_total_time="$seconds" -max_len=16384 -timeout=10 \
+    -rss_limit_mb=1024 -malloc_limit_mb=64 -print_final_stats=1 -artifact_prefix="$artifacts/" \
+    "$work/corpus-$target" "${inputs[@]}" >"$work/$target.log" 2>&1
 }
-fuzz fuzz_read $((seconds / 2))
-fuzz fuzz_pass $((seconds - seconds / 2))
+echo "-- fuzz_read and fuzz_pass for $seconds s, side by side"
+fuzz fuzz_read &
+read_pid=$!
+fuzz fuzz_pass &
+pass_pid=$!
+failed=()
+wait "$read_pid" || failed+=(fuzz_read)
+wait "$pass_pid" || failed+=(fuzz_pass)
+for target in fuzz_read fuzz_pass; do
+  echo "-- $target"
+  grep -E '^(Done|stat::)' "$work/$target.log" || true
+done
+for target in "${failed[@]}"; do
+  tail -n 80 "$work/$target.log"
+  echo "$target found a failure; the input is in $artifacts/ (keep it in tests/data/fuzz-regressions once fixed)"
+done
+[ "${#failed[@]}" -eq 0 ] || exit 1
 echo "fuzz run: no failure in ${seconds} s"
