@@ -1,6 +1,7 @@
 #include "pass_internals.h"
 #include "phases.h"
 #include "workers.h"
+#include "worker_table.h"
 
 #include <cassert>
 #include <cstring>
@@ -113,17 +114,20 @@ std::vector<ColorCount> countColors(const ImageView& image, int workers, Variant
     if (distinct == 0) return colors;
     // Counts per worker band, added up afterwards; all made before the
     // workers start, so that a shortage of memory is met on this thread.
-    std::vector<std::vector<std::uint32_t>> counts(static_cast<std::size_t>(workers));
-    for (auto& band : counts) band.assign(distinct, 0);
+    std::vector<WorkerTable<std::uint32_t>> counts;
+    counts.reserve(static_cast<std::size_t>(workers));
+    for (int w = 0; w < workers; ++w) counts.emplace_back(distinct);
     int running = 1;
     runWorkers(
         workers,
         [&](int started) {
             running = started;
-            counts.resize(static_cast<std::size_t>(started));
+            counts.erase(counts.begin() + started, counts.end());
         },
         [&](int w) {
-            std::uint32_t* mine = counts[static_cast<std::size_t>(w)].data();
+            WorkerTable<std::uint32_t>& table = counts[static_cast<std::size_t>(w)];
+            table.fill(0);
+            std::uint32_t* mine = table.data();
             const std::int32_t first = bandStart(image, w, running);
             const std::int32_t last = bandStart(image, w + 1, running);
 #if defined(__x86_64__)
@@ -138,8 +142,8 @@ std::vector<ColorCount> countColors(const ImageView& image, int workers, Variant
         });
     for (std::size_t w = 1; w < counts.size(); ++w) {
         for (std::uint32_t i = 0; i < distinct; ++i) counts[0][i] += counts[w][i];
-        std::vector<std::uint32_t>().swap(counts[w]);
     }
+    counts.erase(counts.begin() + 1, counts.end());
     const std::vector<std::uint32_t> keys = index.keys();
     colors.resize(distinct);
     for (std::uint32_t i = 0; i < distinct; ++i) colors[i] = ColorCount{keys[i], counts[0][i]};

@@ -3,8 +3,9 @@
 // on a tie. Two searches give the same answers: NearestEntry scans a short
 // list of candidates one entry at a time; NearestEntryAvx2 compares 16 at once
 // behind a cache of recent choices. Each worker of the remap has its own
-// search object, made before the workers start; a search object grows its
-// lists as it meets new cells, and only its own worker uses it.
+// search object, made before the workers start and prepared by the worker
+// itself before its first search; a search object grows its lists as it
+// meets new cells, and only its own worker uses it.
 //
 // Everything a worker calls stays inline here: the remap compiles each
 // worker's function in one piece, for the vector unit where there is one,
@@ -13,6 +14,7 @@
 
 #include "palette.h"
 #include "pass_internals.h"
+#include "worker_table.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -131,6 +133,9 @@ class NearestEntry {
 public:
     NearestEntry(const Palette& palette, std::int32_t count);
 
+    // On the worker's thread, before the first find.
+    void prepare() { cellStart_.fill(0); }
+
     Choice find(std::int32_t red, std::int32_t green, std::int32_t blue) {
         const std::int32_t cell = cellOf(red, green, blue);
         if (cell < 0) return lister_.scanAll(red, green, blue);
@@ -175,7 +180,7 @@ private:
     }
 
     CellLister lister_;
-    std::vector<std::uint32_t> cellStart_;  // where a cell's entries begin in pool_, after their number
+    WorkerTable<std::uint32_t> cellStart_;  // where a cell's entries begin in pool_, after their number
     std::vector<Entry> pool_;
 };
 
@@ -194,6 +199,12 @@ private:
 class NearestEntryAvx2 {
 public:
     NearestEntryAvx2(const Palette& palette, std::int32_t count);
+
+    // On the worker's thread, before the first find.
+    void prepare() {
+        cellStart_.fill(0);
+        cache_.fill(~std::uint64_t{0});
+    }
 
     __attribute__((target("avx2"))) Choice find(std::int32_t red, std::int32_t green, std::int32_t blue) {
         // The cache holds the choice for an adjusted colour, its three offset
@@ -293,9 +304,9 @@ private:
     }
 
     CellLister lister_;
-    std::vector<std::uint32_t> cellStart_;
+    WorkerTable<std::uint32_t> cellStart_;
     std::vector<std::int16_t> pool_;
-    std::vector<std::uint64_t> cache_;
+    WorkerTable<std::uint64_t> cache_;
 };
 
 // Whether this processor has the vector unit that NearestEntryAvx2 needs.

@@ -178,6 +178,7 @@ struct Band {
 // vector version's rows and search are compiled for the vector unit.
 __attribute__((flatten)) void remapBandsPlain(Wavefront& wave, int worker, NearestEntry& nearest,
                                               const ImageView& image) {
+    nearest.prepare();
     Band<NearestEntry, PlainRow> band{image, std::move(nearest), image.width, {}};
     wave.run(worker, band);
 }
@@ -185,6 +186,7 @@ __attribute__((flatten)) void remapBandsPlain(Wavefront& wave, int worker, Neare
 #ifdef CR_HAVE_AVX2_PATH
 __attribute__((flatten, target("avx2"))) void remapBandsAvx2(Wavefront& wave, int worker, NearestEntryAvx2& nearest,
                                                              const ImageView& image) {
+    nearest.prepare();
     Band<NearestEntryAvx2, RowAvx2> band{image, std::move(nearest), image.width, {}};
     wave.run(worker, band);
 }
