@@ -3,9 +3,9 @@
 # side by side, one core each, for a bounded time (CR_FUZZ_SECONDS, 60 by
 # default): the reader alone (fuzz_read, fast) and the whole road through the
 # pass and the writer (fuzz_pass), from the generated seeds, the saved corpus
-# and the regression files. A crash, a sanitizer report, a leak, an input that takes
-# more than 10 s or a single allocation above 64 MB fails the phase; the
-# input that did it is kept under build-fuzz/fuzz-artifacts/.
+# and the regression files. A crash, a sanitizer report, a leak, an input
+# that takes more than 10 s or a single allocation above 64 MB fails the
+# phase; the input that did it is kept under build-fuzz/fuzz-artifacts/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build="$root/build-fuzz"
