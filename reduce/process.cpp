@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-Palette reduceImage(const ImageView& image, TextSink& out) { return pass::reduce(image, out, pass::Variant::Best); }
+namespace {
 
-namespace pass {
-
-Palette reduce(const ImageView& image, TextSink& out, Variant variant) {
+// The whole pass; `counts`, when not null, receives each entry's count.
+Palette runPass(const ImageView& image, TextSink& out, pass::Variant variant, EntryCounts* counts) {
+    using namespace pass;
     const int workers = workersFor(image);
 
     std::vector<ColorCount> colors = countColors(image, workers, variant);
@@ -26,11 +26,27 @@ Palette reduce(const ImageView& image, TextSink& out, Variant variant) {
 
     const std::vector<BoxSums> sums = sumBoxes(colors.data(), boxes);
     std::vector<ColorCount>().swap(colors);
+    if (counts) {
+        counts->fill(0);
+        for (std::size_t k = 0; k < sums.size(); ++k) (*counts)[k] = sums[k].total;
+    }
     Palette palette;
     makePalette(sums.data(), paletteCount, palette, out);
 
     remapImage(image, palette, paletteCount, workers, nullptr, nullptr, variant);
     return palette;
 }
+
+}  // namespace
+
+Palette reduceImage(const ImageView& image, TextSink& out) { return runPass(image, out, pass::Variant::Best, nullptr); }
+
+Palette reduceImage(const ImageView& image, TextSink& out, EntryCounts& counts) {
+    return runPass(image, out, pass::Variant::Best, &counts);
+}
+
+namespace pass {
+
+Palette reduce(const ImageView& image, TextSink& out, Variant variant) { return runPass(image, out, variant, nullptr); }
 
 }  // namespace pass

@@ -12,8 +12,18 @@
 #include "palette.h"
 #include "text_sink.h"
 
+#include <array>
+#include <cstdint>
+
 // Returns the palette that every pixel now holds one colour of. The lowest
 // index of a colour in it is the entry that its pixels chose. Running short
 // of memory throws std::bad_alloc, with every worker thread of the pass
 // joined; the image may then be partly rewritten.
 Palette reduceImage(const ImageView& image, TextSink& out);
+
+// The pixel count of each entry's box, the counts the report prints; entries
+// past the palette's count are 0.
+using EntryCounts = std::array<std::int64_t, kMaxPaletteEntries>;
+
+// The same pass, also handing back the count of each entry.
+Palette reduceImage(const ImageView& image, TextSink& out, EntryCounts& counts);
