@@ -5,6 +5,7 @@
 #include "load_failure.h"
 #include "load_image.h"
 #include "my_win.h"
+#include "picture_copy.h"
 
 #include <cstdio>
 #include <optional>
@@ -21,10 +22,16 @@ int runViewer(int argc, char** argv) try {
         reportLoadFailure("reduceview", argv[1], loadStatus);
         return 1;
     }
+    // The picture as loaded, for the comparisons: without it the viewer
+    // still shows the reduced picture.
+    const PictureCopy original = PictureCopy::of(image.view());
+    if (original.empty() && !image.view().empty())
+        std::fprintf(stderr, "reduceview: not enough memory to keep the original of %s; the comparison with it is off\n",
+                     argv[1]);
     {
-        // Destroyed before the image, which it shows for as long as its window exists.
+        // Destroyed before the image and the copy, which it shows for as long as its window exists.
         MyWin window;
-        window.open(&image);
+        window.open(&image, original.view());
         if (window.failure) {
             reportFailure("reduceview", argv[1], window.failure);
             return 1;
