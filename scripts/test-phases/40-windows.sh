@@ -6,7 +6,9 @@
 # Wine on an X server with no window manager (tests/windows/wine_viewer_test):
 # the batch converter's bytes, the viewer's pixels (at 96 and 144 DPI), title,
 # output and close, under a Japanese locale (code page 932) and under C.UTF-8,
-# and the manifest and version resource of both programs.
+# a picture larger than the screen moved, zoomed and compared with its
+# original by keys that xdotool types, and the manifest and version resource
+# of both programs.
 #
 # Wine runs in a throw-away prefix under /tmp, made at the start (a few
 # seconds, about 700 MB) and removed at the end.

@@ -10,6 +10,7 @@
 #include "pictures.h"
 #include "process.h"
 #include "view_compose.h"
+#include "viewed_picture.h"
 #include "window_test_support.h"
 
 #include <gtest/gtest.h>
@@ -37,14 +38,10 @@ std::uint32_t rgbOf(const Bgr& p) {
 // What a client area of kClient shows of `picture` at `zoom` from (x, y)
 // of the zoomed picture.
 std::vector<std::uint32_t> shownOf(const Picture& picture, std::int64_t x, std::int64_t y, int zoom = 1) {
+    ViewState view = initialView(Size{picture.width, picture.height}, kClient);
+    view.offsetX = x, view.offsetY = y, view.zoom = zoom;
     std::vector<std::uint32_t> out;
-    for (int row = 0; row < kClient.height; ++row)
-        for (int column = 0; column < kClient.width; ++column) {
-            const std::int64_t px = (x + column) / zoom, py = (y + row) / zoom;
-            out.push_back(px < picture.width && py < picture.height
-                              ? rgbOf(picture.at(static_cast<int>(px), static_cast<int>(py)))
-                              : kBackground);
-        }
+    for (const Bgr& p : testsupport::viewedAt(picture, view).pixels) out.push_back(rgbOf(p));
     return out;
 }
 
