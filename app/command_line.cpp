@@ -26,7 +26,21 @@ const ProgramSynopsis kReduceviewSynopsis{
     "  --          take the next argument as the path, even if it begins with a dash\n"
     "\n"
     "Exit status: 0 once the window is closed; 1 no path given, or IN.bmp could not\n"
-    "be loaded.\n",
+    "be loaded.\n"
+    // The keys and the mouse in the window, as window/key_bindings.cpp binds them.
+    "\n"
+    "In the window:\n"
+    "  arrow keys, Page Up, Page Down, wheel  scroll (Shift and the wheel: sideways)\n"
+    "  left button dragged                    move the picture with the pointer\n"
+    "  Home, End                              the top-left, the bottom-right corner\n"
+    "  +, -, Ctrl and the wheel               zoom (1 to 32 times) about the pointer\n"
+    "  F                                      the whole picture, fitted (averaged)\n"
+    "  1, =                                   back to 1:1\n"
+    "  Space, held                            the original picture, as loaded\n"
+    "  D                                      the difference: each pixel's largest\n"
+    "                                         channel difference, the largest white\n"
+    "  P                                      the palette, a bar for each count\n"
+    "  Esc, Q                                 close the window\n",
     1, true};
 
 namespace {
