@@ -119,15 +119,10 @@ private:
     const char* shorts_;
 };
 
-// Resets getopt for a new parse: glibc starts afresh at optind 0, the BSD
-// getopt of MinGW-w64 on optreset.
+// Resets getopt for a new parse: optind 0 starts afresh, in glibc and in
+// the BSD getopt of MinGW-w64 alike.
 void resetGetopt() {
-#ifdef _WIN32
-    optreset = 1;
-    optind = 1;
-#else
     optind = 0;
-#endif
     opterr = 0;
 }
 

@@ -33,8 +33,13 @@ bool syncToDisk(std::FILE* stream);
 struct FileIdentity {
     std::uint64_t volume = 0;
     std::uint64_t index = 0;
+    // Wine cannot tell the volume of a standard stream that it made from a
+    // file of the host; the file index alone then decides.
+    bool volumeKnown = true;
     bool regular = false;  // a plain file, not a device, pipe or folder
-    bool operator==(const FileIdentity& other) const { return volume == other.volume && index == other.index; }
+    bool operator==(const FileIdentity& other) const {
+        return index == other.index && (volume == other.volume || !volumeKnown || !other.volumeKnown);
+    }
 };
 // Nothing when there is no such file or it cannot be asked.
 std::optional<FileIdentity> identifyFile(const std::string& narrow);

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <fcntl.h>
 #include <io.h>
 
@@ -92,13 +93,28 @@ bool syncToDisk(std::FILE* stream) { return _commit(_fileno(stream)) == 0; }
 namespace {
 
 std::optional<FileIdentity> identityOf(HANDLE handle) {
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &information)) return std::nullopt;
+    if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return std::nullopt;
     FileIdentity identity;
-    identity.volume = information.dwVolumeSerialNumber;
-    identity.index = static_cast<std::uint64_t>(information.nFileIndexHigh) << 32 | information.nFileIndexLow;
-    identity.regular = GetFileType(handle) == FILE_TYPE_DISK &&
-                       (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileInformationByHandle(handle, &information)) {
+        identity.volume = information.dwVolumeSerialNumber;
+        identity.index = static_cast<std::uint64_t>(information.nFileIndexHigh) << 32 | information.nFileIndexLow;
+        identity.regular = GetFileType(handle) == FILE_TYPE_DISK &&
+                           (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+        return identity;
+    }
+    // Wine refuses the call above for a standard stream redirected from a
+    // file of the host, and answers this one, with the same file index (the
+    // low half of the file id) but no volume.
+    FILE_ID_INFO id{};
+    FILE_STANDARD_INFO standard{};
+    if (!GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id) ||
+        !GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard))
+        return std::nullopt;
+    identity.volume = id.VolumeSerialNumber;
+    identity.volumeKnown = id.VolumeSerialNumber != 0;
+    std::memcpy(&identity.index, id.FileId.Identifier, sizeof identity.index);
+    identity.regular = GetFileType(handle) == FILE_TYPE_DISK && !standard.Directory;
     return identity;
 }
 
