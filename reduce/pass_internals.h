@@ -11,6 +11,7 @@
 
 #include "image_view.h"
 #include "palette.h"
+#include "pass_observer.h"
 #include "text_sink.h"
 
 #include <cstdint>
@@ -29,7 +30,7 @@ int workersFor(const ImageView& image);
 enum class Variant { Best, Plain };
 
 // The whole pass, as reduceImage runs it with Variant::Best.
-Palette reduce(const ImageView& image, TextSink& out, Variant variant);
+Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObserver* observer = nullptr);
 
 // One distinct colour: key red << 16 | green << 8 | blue, and its pixel count.
 struct ColorCount {
@@ -128,10 +129,12 @@ void makePalette(const BoxSums* sums, std::int32_t paletteCount, Palette& palett
 // row (zeros in the pass); when `lastRow` is not null it receives the
 // (width + 2) x 3 doubles that the bottom row passed on. With more than one
 // worker, rows go round the workers and each row trails the row above it
-// (wavefront.h). Running short of memory throws std::bad_alloc on the
+// (wavefront.h). `observer`, when not null, hears of the rows done
+// (pass_observer.h). Running short of memory throws std::bad_alloc on the
 // calling thread, once every worker has stopped.
 // REQUIRES: 1 <= paletteCount <= 256 when the image has pixels.
 void remapImage(const ImageView& image, const Palette& palette, std::int32_t paletteCount, int workers,
-                const double* firstRow, double* lastRow, Variant variant = Variant::Best);
+                const double* firstRow, double* lastRow, Variant variant = Variant::Best,
+                PassObserver* observer = nullptr);
 
 }  // namespace pass
