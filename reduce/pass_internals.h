@@ -98,19 +98,21 @@ struct Cut {
     int channel;
     std::int64_t mean;
 };
-Cut chooseCut(const ColorCount* first, const ColorCount* last);
+// REQUIRES: every count at least 1.
+Cut chooseCut(const ColorCount* first, const ColorCount* last, Variant variant = Variant::Best);
 
 // Splits box `box` of `colors` at its cut: its colours at or below the mean
 // move to the front of its range and become a new box, numbered
 // boxes.size(), and box `box` keeps the rest. false, with nothing changed,
 // when the box stays whole.
-bool cutBox(ColorCount* colors, std::vector<BoxRange>& boxes, std::int32_t box);
+bool cutBox(ColorCount* colors, std::vector<BoxRange>& boxes, std::int32_t box, Variant variant = Variant::Best);
 
 // Median cut over `colors` (reordered in place): fills `boxes`, indexed by
-// box number, and returns the box count, 1 to limit.
-// REQUIRES: limit >= 1.
+// box number, and returns the box count, 1 to limit. Up to `workers`
+// workers share the colours of each depth of the cut.
+// REQUIRES: limit >= 1, workers >= 1.
 std::int32_t cutBoxes(ColorCount* colors, std::uint32_t colorCount, std::int32_t limit,
-                      std::vector<BoxRange>& boxes);
+                      std::vector<BoxRange>& boxes, Variant variant = Variant::Best, int workers = 1);
 
 // The pixel count of a box and its count-weighted colour sums; exact.
 struct BoxSums {
