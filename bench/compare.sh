@@ -11,8 +11,8 @@
 # - photographs from Debian packages (mate-backgrounds, plasma-workspace-
 #   wallpapers), which the script installs when they are missing, together
 #   with imagemagick, pngquant and time: the ladybird at 1280 x 800 (1 MP),
-#   4000 x 3000 (12 MP) and 6000 x 4000 (24 MP), and two more photographs at
-#   12 and 24 MP;
+#   4000 x 3000 (12 MP) and 6000 x 4000 (24 MP), and three more photographs
+#   at 12 and 24 MP;
 # - pictures of millions of colours that bench/make_bench_picture writes from
 #   a fixed seed: 24 MP noise (about 12.8 million colours) and every colour
 #   once in 4096 x 4096, scattered and in key order.
@@ -77,12 +77,15 @@ pictures=(
   "ladybird:$ladybird:6000x4000"
   "wood:/usr/share/backgrounds/mate/nature/Wood.jpg:4000x3000"
   "wood:/usr/share/backgrounds/mate/nature/Wood.jpg:6000x4000"
+  "garden:/usr/share/backgrounds/mate/nature/Garden.jpg:4000x3000"
+  "garden:/usr/share/backgrounds/mate/nature/Garden.jpg:6000x4000"
   "path:/usr/share/wallpapers/Path/contents/images/2560x1600.jpg:4000x3000"
+  "path:/usr/share/wallpapers/Path/contents/images/2560x1600.jpg:6000x4000"
   "noise:generated:6000x4000"
   "shuffled:generated:4096x4096"
   "ordered:generated:4096x4096"
 )
-[ "$quick" -eq 1 ] && pictures=("${pictures[1]}" "${pictures[6]}")
+[ "$quick" -eq 1 ] && pictures=("${pictures[1]}" "${pictures[9]}")
 
 mkdir -p "$scratch"
 for entry in "${pictures[@]}"; do
