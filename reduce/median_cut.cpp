@@ -95,11 +95,14 @@ ColorCount* partitionAt(ColorCount* first, ColorCount* last, const Cut& cut) {
     return std::partition(first, last, [&cut](const ColorCount& c) { return channelOf(c.key, cut.channel) <= cut.mean; });
 }
 
-// A run of one box's colours, given to one worker.
+// A run of one box's colours, given to one worker, and what the worker
+// found there.
 struct Piece {
     std::size_t box;  // place in the list of boxes shared out
     std::uint32_t begin;
     std::uint32_t end;
+    Extent extent;
+    std::uint32_t split;  // where the run's upper part begins
 };
 
 // Lays the boxes end to end and cuts the row into `parts` runs of nearly
@@ -119,7 +122,7 @@ std::vector<std::vector<Piece>> shareOut(const std::vector<BoxRange>& boxes, int
             }
             const std::uint32_t left = boxes[i].end - at;
             const auto take = worker + 1 == parts ? left : static_cast<std::uint32_t>(std::min<std::uint64_t>(left, quota - given));
-            shares[static_cast<std::size_t>(worker)].push_back(Piece{i, at, at + take});
+            shares[static_cast<std::size_t>(worker)].push_back(Piece{i, at, at + take, {}, 0});
             at += take;
             given += take;
         }
@@ -136,27 +139,28 @@ int workersForLevel(const std::vector<BoxRange>& boxes, int workers) {
     return total < kColorsWorthAThread ? 1 : workers;
 }
 
+// Shares `boxes` among up to `workers` workers and runs job(piece) on every
+// piece, each on its worker; returns the pieces, by worker.
+template <typename Job>
+std::vector<std::vector<Piece>> runOnPieces(const std::vector<BoxRange>& boxes, int workers, Job job) {
+    std::vector<std::vector<Piece>> shares;
+    runWorkers(
+        workersForLevel(boxes, workers), [&](int started) { shares = shareOut(boxes, started); },
+        [&](int w) {
+            for (Piece& piece : shares[static_cast<std::size_t>(w)]) job(piece);
+        });
+    return shares;
+}
+
 // The extent of each of `boxes`, measured by up to `workers` workers.
 std::vector<Extent> measureAll(const ColorCount* colors, const std::vector<BoxRange>& boxes, int workers,
                                Variant variant) {
-    std::vector<std::vector<Piece>> shares;
-    std::vector<std::vector<Extent>> parts;
-    runWorkers(
-        workersForLevel(boxes, workers),
-        [&](int started) {
-            shares = shareOut(boxes, started);
-            parts.resize(shares.size());
-            for (std::size_t w = 0; w < shares.size(); ++w) parts[w].resize(shares[w].size());
-        },
-        [&](int w) {
-            const std::vector<Piece>& mine = shares[static_cast<std::size_t>(w)];
-            for (std::size_t i = 0; i < mine.size(); ++i) {
-                parts[static_cast<std::size_t>(w)][i] = measureWith(colors + mine[i].begin, colors + mine[i].end, variant);
-            }
-        });
+    const std::vector<std::vector<Piece>> shares = runOnPieces(boxes, workers, [&](Piece& piece) {
+        piece.extent = measureWith(colors + piece.begin, colors + piece.end, variant);
+    });
     std::vector<Extent> extents(boxes.size(), Extent{{255, 255, 255}, {0, 0, 0}, {0, 0, 0}, 0});
-    for (std::size_t w = 0; w < shares.size(); ++w) {
-        for (std::size_t i = 0; i < shares[w].size(); ++i) add(extents[shares[w][i].box], parts[w][i]);
+    for (const std::vector<Piece>& share : shares) {
+        for (const Piece& piece : share) add(extents[piece.box], piece.extent);
     }
     return extents;
 }
@@ -168,38 +172,23 @@ std::vector<Extent> measureAll(const ColorCount* colors, const std::vector<BoxRa
 // moving either run whole.
 std::vector<std::uint32_t> partitionAll(ColorCount* colors, const std::vector<BoxRange>& boxes,
                                         const std::vector<Cut>& cuts, int workers) {
-    std::vector<std::vector<Piece>> shares;
-    std::vector<std::vector<std::uint32_t>> splits;
-    runWorkers(
-        workersForLevel(boxes, workers),
-        [&](int started) {
-            shares = shareOut(boxes, started);
-            splits.resize(shares.size());
-            for (std::size_t w = 0; w < shares.size(); ++w) splits[w].resize(shares[w].size());
-        },
-        [&](int w) {
-            const std::vector<Piece>& mine = shares[static_cast<std::size_t>(w)];
-            for (std::size_t i = 0; i < mine.size(); ++i) {
-                const ColorCount* middle = partitionAt(colors + mine[i].begin, colors + mine[i].end, cuts[mine[i].box]);
-                splits[static_cast<std::size_t>(w)][i] = static_cast<std::uint32_t>(middle - colors);
-            }
-        });
+    const std::vector<std::vector<Piece>> shares = runOnPieces(boxes, workers, [&](Piece& piece) {
+        piece.split = static_cast<std::uint32_t>(partitionAt(colors + piece.begin, colors + piece.end, cuts[piece.box]) - colors);
+    });
     std::vector<std::uint32_t> split(boxes.size());
     std::vector<bool> begun(boxes.size(), false);
-    for (std::size_t w = 0; w < shares.size(); ++w) {
-        for (std::size_t i = 0; i < shares[w].size(); ++i) {
-            const Piece& piece = shares[w][i];
-            const std::uint32_t lowerEnd = splits[w][i];
+    for (const std::vector<Piece>& share : shares) {
+        for (const Piece& piece : share) {
             if (!begun[piece.box]) {
                 begun[piece.box] = true;
-                split[piece.box] = lowerEnd;
+                split[piece.box] = piece.split;
                 continue;
             }
-            // [split, piece.begin) is upper, [piece.begin, lowerEnd) lower.
+            // [split, piece.begin) is upper, [piece.begin, piece.split) lower.
             const std::uint32_t upper = piece.begin - split[piece.box];
-            const std::uint32_t lower = lowerEnd - piece.begin;
+            const std::uint32_t lower = piece.split - piece.begin;
             const std::uint32_t swapped = std::min(upper, lower);
-            std::swap_ranges(colors + split[piece.box], colors + split[piece.box] + swapped, colors + lowerEnd - swapped);
+            std::swap_ranges(colors + split[piece.box], colors + split[piece.box] + swapped, colors + piece.split - swapped);
             split[piece.box] += lower;
         }
     }
