@@ -33,7 +33,7 @@ Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObser
     announce(observer, PassPhase::medianCut);
     std::vector<BoxRange> boxes;
     const std::int32_t paletteCount =
-        cutBoxes(colors.data(), static_cast<std::uint32_t>(colors.size()), kMaxPaletteEntries, boxes);
+        cutBoxes(colors.data(), static_cast<std::uint32_t>(colors.size()), kMaxPaletteEntries, boxes, variant, workers);
     out.write("palette count:" + std::to_string(paletteCount) + "\n");
 
     announce(observer, PassPhase::palette);

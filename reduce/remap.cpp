@@ -220,9 +220,10 @@ void remapWith(void (*bands)(Wavefront&, int, Nearest&, const ImageView&, PassOb
     Wavefront wave(image.width, image.height, workers, firstRow);
     // Every worker's search tables are made here, before any thread starts,
     // so that a shortage of memory is met on the calling thread.
+    const typename Nearest::Shared shared(palette, paletteCount);
     std::vector<Nearest> searches;
     searches.reserve(static_cast<std::size_t>(wave.mostWorkers()));
-    for (int w = 0; w < wave.mostWorkers(); ++w) searches.emplace_back(palette, paletteCount);
+    for (int w = 0; w < wave.mostWorkers(); ++w) searches.emplace_back(shared);
     runWorkers(
         wave.mostWorkers(), [&wave](int started) { wave.layOut(started); },
         [&](int worker) {
