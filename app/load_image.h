@@ -1,8 +1,11 @@
 // Loading the image named on a command line, as both programs do it: a 1 x 1
-// start-up image, the file opened for binary reading, readBmp, the file closed.
+// start-up image, the file opened for binary reading, readBmp, the file
+// closed. "-" is standard input, read in binary mode and left open.
 #pragma once
 
 #include "dib24.h"
+
+#include <string>
 
 // Why a load failed: the file could not be opened (openError, the system's
 // error number), or the reader refused it (read).
@@ -17,3 +20,6 @@ struct LoadStatus {
 // (load_failure.h) on standard error.
 bool loadImage(dib24& image, const char* path, LoadStatus& status);
 bool loadImage(dib24& image, const char* path);
+
+// What was loaded, for --verbose: "BMP, 24 bits per pixel, 320 x 240 pixels".
+std::string describeLoaded(const LoadStatus& status, const dib24& image);

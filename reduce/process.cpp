@@ -5,13 +5,28 @@
 #include <string>
 #include <vector>
 
+Palette reduceImage(const ImageView& image, TextSink& out, PassObserver* observer) {
+    return pass::reduce(image, out, pass::Variant::Best, observer);
+}
+
+Palette reduceImage(const ImageView& image, TextSink& out, EntryCounts& counts, PassObserver* observer) {
+    return pass::reduce(image, out, pass::Variant::Best, observer, &counts);
+}
+
+namespace pass {
+
 namespace {
 
-// The whole pass; `counts`, when not null, receives each entry's count.
-Palette runPass(const ImageView& image, TextSink& out, pass::Variant variant, EntryCounts* counts) {
-    using namespace pass;
+void announce(PassObserver* observer, PassPhase phase) {
+    if (observer) observer->phaseBegins(phase);
+}
+
+}  // namespace
+
+Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObserver* observer, EntryCounts* counts) {
     const int workers = workersFor(image);
 
+    announce(observer, PassPhase::census);
     std::vector<ColorCount> colors = countColors(image, workers, variant);
     const std::int64_t pixelCount = image.empty() ? 0 : static_cast<std::int64_t>(image.width) * image.height;
     // The census's consistency check. It cannot fire (every colour has a pixel of
@@ -19,11 +34,13 @@ Palette runPass(const ImageView& image, TextSink& out, pass::Variant variant, En
     if (static_cast<std::int64_t>(colors.size()) > pixelCount) out.write("Internal error in process()\n");
     out.write("color count: " + std::to_string(colors.size()) + "\n");
 
+    announce(observer, PassPhase::medianCut);
     std::vector<BoxRange> boxes;
     const std::int32_t paletteCount =
-        cutBoxes(colors.data(), static_cast<std::uint32_t>(colors.size()), kMaxPaletteEntries, boxes);
+        cutBoxes(colors.data(), static_cast<std::uint32_t>(colors.size()), kMaxPaletteEntries, boxes, variant, workers);
     out.write("palette count:" + std::to_string(paletteCount) + "\n");
 
+    announce(observer, PassPhase::palette);
     const std::vector<BoxSums> sums = sumBoxes(colors.data(), boxes);
     std::vector<ColorCount>().swap(colors);
     if (counts) {
@@ -33,20 +50,9 @@ Palette runPass(const ImageView& image, TextSink& out, pass::Variant variant, En
     Palette palette;
     makePalette(sums.data(), paletteCount, palette, out);
 
-    remapImage(image, palette, paletteCount, workers, nullptr, nullptr, variant);
+    announce(observer, PassPhase::remap);
+    remapImage(image, palette, paletteCount, workers, nullptr, nullptr, variant, observer);
     return palette;
 }
-
-}  // namespace
-
-Palette reduceImage(const ImageView& image, TextSink& out) { return runPass(image, out, pass::Variant::Best, nullptr); }
-
-Palette reduceImage(const ImageView& image, TextSink& out, EntryCounts& counts) {
-    return runPass(image, out, pass::Variant::Best, &counts);
-}
-
-namespace pass {
-
-Palette reduce(const ImageView& image, TextSink& out, Variant variant) { return runPass(image, out, variant, nullptr); }
 
 }  // namespace pass

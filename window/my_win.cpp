@@ -73,10 +73,10 @@ void MyWin::open(dib24* shown, const ImageView& original) {
 
 void MyWin::process() {
     FileSink out(stdout);
-    palette_ = reduceImage(image->view(), out, counts_);
+    palette = reduceImage(image->view(), out, counts_);
     // The statistics are out before the window shows, even through a pipe.
     std::fflush(stdout);
-    composer_ = std::make_unique<ViewComposer>(image->view(), original_, palette_, counts_);
+    composer_ = std::make_unique<ViewComposer>(image->view(), original_, palette, counts_);
 }
 
 bool MyWin::composeFrame(Size client) {

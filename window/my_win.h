@@ -42,6 +42,8 @@ public:
     const ViewState& view() const { return view_; }
 
     dib24* image;
+    // The pass's palette once it has run (no entries before).
+    Palette palette;
     // Set when the pass failed inside creation (then no window was made).
     std::exception_ptr failure;
 
@@ -58,7 +60,6 @@ private:
     unsigned modifiersHeld() const;
 
     ImageView original_;
-    Palette palette_;
     EntryCounts counts_{};
     ViewState view_;
     std::unique_ptr<ViewComposer> composer_;

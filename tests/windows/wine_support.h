@@ -94,6 +94,14 @@ inline std::string textDifference(const std::string& got, const std::string& wan
     }
 }
 
+// The line of the text that begins with `start`, or "".
+inline std::string lineStarting(const std::string& text, const std::string& start) {
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind(start, 0) == 0) return line;
+    return {};
+}
+
 class WineTest : public ::testing::Test {
 protected:
     void SetUp() override {
