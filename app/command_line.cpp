@@ -47,8 +47,8 @@ const ProgramSynopsis kReduceviewSynopsis{
     "      --         end of the options: what follows is IN, even if it begins\n"
     "                 with a dash\n"
     "\n"
-    "Exit status: 0 once the window is closed; 1 no argument at all, or IN could\n"
-    "not be loaded; 2 wrong arguments.\n"
+    "Exit status: 0 once the window is closed; 1 no argument at all, IN could not\n"
+    "be loaded, or the statistics could not be written; 2 wrong arguments.\n"
     // The keys and the mouse in the window, as window/key_bindings.cpp binds them.
     "\n"
     "In the window:\n"

@@ -1,6 +1,7 @@
 #include "run_viewer.h"
 
 #include "command_line.h"
+#include "ending_signals.h"
 #include "failure_report.h"
 #include "load_failure.h"
 #include "load_image.h"
@@ -29,6 +30,12 @@ int runViewer(int argc, char** argv) {
     CommandLine line;
     if (const std::optional<int> done = parseCommandLine(kReduceviewSynopsis, argc, argv, line)) return *done;
     const char* const input = line.paths[0].c_str();
+    // Before the display is opened: a display that hangs up makes Xlib's next
+    // write to it fail, which the window layer takes as the display lost
+    // (one line, the window closed, exit code 0), where SIGPIPE would end the
+    // viewer. A standard output whose reader has gone fails in the same way:
+    // the statistics are then reported lost, below.
+    failWritesToClosedPipes();
     try {
         dib24 image;
         LoadStatus loadStatus;
@@ -54,8 +61,15 @@ int runViewer(int argc, char** argv) {
                 reportFailure("reduceview", input, window.failure);
                 return 1;
             }
+            // The pass has printed and flushed the statistics. Lost ones are said
+            // now; the picture still shows, and the run fails once the window
+            // is closed, as in the batch converter: a script must learn that
+            // they are missing.
+            const bool statisticsLost = std::ferror(stdout) != 0;
+            if (statisticsLost) std::fputs("reduceview: cannot write the statistics to standard output\n", stderr);
             if (line.verbose) printQuality(original.view(), image, window.palette);
             window.RunModalLoop(false);
+            if (statisticsLost) return 1;
         }
         return 0;
     } catch (...) {
