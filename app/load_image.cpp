@@ -1,5 +1,7 @@
 #include "load_image.h"
 
+#include "read_picture.h"
+
 #include <cerrno>
 #include <cstdio>
 
@@ -13,7 +15,7 @@ bool loadImage(dib24& image, const char* path, LoadStatus& status) {
         return false;
     }
     status.opened = true;
-    const bool loaded = image.readBmp(file, status.read);
+    const bool loaded = readPicture(image, file, status.read);
     std::fclose(file);
     return loaded;
 }

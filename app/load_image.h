@@ -1,15 +1,17 @@
 // Loading the image named on a command line, as both programs do it: a 1 x 1
-// start-up image, the file opened for binary reading, readBmp, the file closed.
+// start-up image, the file opened for binary reading, readPicture (BMP, PNG
+// or JPEG, told by the file's content), the file closed.
 #pragma once
 
 #include "dib24.h"
+#include "picture_read_status.h"
 
 // Why a load failed: the file could not be opened (openError, the system's
 // error number), or the reader refused it (read).
 struct LoadStatus {
     bool opened = false;
     int openError = 0;
-    BmpReadStatus read;
+    PictureReadStatus read;
 };
 
 // false: the file could not be opened or was refused; the caller reports it

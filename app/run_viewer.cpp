@@ -21,6 +21,7 @@ int runViewer(int argc, char** argv) try {
         reportLoadFailure("reduceview", argv[1], loadStatus);
         return 1;
     }
+    reportLoadNotes("reduceview", argv[1], loadStatus);
     {
         // Destroyed before the image, which it shows for as long as its window exists.
         MyWin window;

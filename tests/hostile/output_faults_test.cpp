@@ -175,7 +175,7 @@ TEST(OutputFaultTest, ASuccessfulRunReplacesTheOldFileWhole) {
 TEST(OutputFaultTest, APipeIsWrittenInPlaceAndStaysAPipe) {
     TempDir dir;
     const std::string input = writeInput(dir);
-    const std::string output = dir.file("out.fifo");
+    const std::string output = dir.file("fifo.bmp");
     ASSERT_EQ(mkfifo(output.c_str(), 0644), 0);
     // Reader first (non-blocking), then a writer of our own so that the
     // reader sees no end of file before the program has written.
