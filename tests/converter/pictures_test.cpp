@@ -1,0 +1,136 @@
+// The converter on PNG and JPEG input and with PNG output: a PNG gives the
+// statistics and the output bytes of the same pixels saved as a 24-bit BMP,
+// the indexed PNG it writes holds the palette and pixels of its indexed BMP,
+// the output's extension chooses the format (others are refused before any
+// work), and transparency is said to be shown over white.
+#include "bmp_builder.h"
+#include "child_process.h"
+#include "picture_files.h"
+#include "pictures.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+class ReducebmpPictures : public ::testing::Test {
+protected:
+    Exit run(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), REDUCEBMP_PATH);
+        return testsupport::run(arguments);
+    }
+    std::string path(const std::string& name) const { return dir.file(name); }
+    TempDir dir;
+};
+
+// The BMP's pixels as a picture: its palette applied to its indices.
+Picture indexedBmpPicture(const Bytes& bmp, std::vector<Bgr>& palette) {
+    const std::uint32_t offBits = getU32(bmp, 10);
+    const auto width = static_cast<std::int32_t>(getU32(bmp, 18));
+    const auto height = static_cast<std::int32_t>(getU32(bmp, 22));
+    const std::uint32_t count = getU32(bmp, 46);
+    palette.clear();
+    for (std::uint32_t k = 0; k < count; ++k) palette.push_back({bmp[54 + 4 * k], bmp[55 + 4 * k], bmp[56 + 4 * k]});
+    Picture picture(width, height);
+    const std::int32_t rowBytes = (width + 3) / 4 * 4;
+    for (std::int32_t y = 0; y < height; ++y) {
+        for (std::int32_t x = 0; x < width; ++x) {
+            picture.at(x, y) = palette.at(bmp[offBits + static_cast<std::size_t>(height - 1 - y) * rowBytes + x]);
+        }
+    }
+    return picture;
+}
+
+}  // namespace
+
+TEST_F(ReducebmpPictures, APngGivesTheStatisticsAndBytesOfTheSamePixelsAsABmp) {
+    const Picture card = testCard(61, 37, 9);
+    writeFile(path("card.png"), pngOfPicture(card, 3780));
+    writeFile(path("card.bmp"), bmp24(card, 3780));
+    // Named .bmp, the PNG is still read as a PNG: the content decides.
+    writeFile(path("really-a-png.bmp"), pngOfPicture(card, 3780));
+    const Exit fromBmp = run({path("card.bmp"), path("from-bmp.bmp")});
+    const Exit fromPng = run({path("card.png"), path("from-png.bmp")});
+    const Exit misnamed = run({path("really-a-png.bmp"), path("misnamed.bmp")});
+    ASSERT_EQ(fromBmp.exitCode, 0) << fromBmp.err;
+    ASSERT_EQ(fromPng.exitCode, 0) << fromPng.err;
+    ASSERT_EQ(misnamed.exitCode, 0) << misnamed.err;
+    EXPECT_EQ(fromPng.out, fromBmp.out);
+    EXPECT_EQ(fromPng.err, "");
+    EXPECT_EQ(readFile(path("from-png.bmp")), readFile(path("from-bmp.bmp")));
+    EXPECT_EQ(readFile(path("misnamed.bmp")), readFile(path("from-bmp.bmp")));
+}
+
+TEST_F(ReducebmpPictures, ThePngOutputHoldsThePaletteAndPixelsOfTheBmpOutput) {
+    const std::vector<std::pair<std::string, Picture>> inputs = {
+        {"card", testCard(45, 29, 4)}, {"two", fewColors(9, 7, 2, 1)}, {"three", fewColors(8, 3, 3, 2)},
+        {"eleven", fewColors(13, 5, 11, 3)}, {"one", Picture(5, 4, rgb(1, 2, 3))}};
+    for (const auto& [name, picture] : inputs) {
+        SCOPED_TRACE(name);
+        writeFile(path(name + ".bmp"), bmp24(picture, 11811));
+        const Exit toBmp = run({path(name + ".bmp"), path(name + "-out.bmp")});
+        // Any case of the extension.
+        const Exit toPng = run({path(name + ".bmp"), path(name + "-out.PnG")});
+        ASSERT_EQ(toBmp.exitCode, 0) << toBmp.err;
+        ASSERT_EQ(toPng.exitCode, 0) << toPng.err;
+        EXPECT_EQ(toPng.out, toBmp.out);
+        std::vector<Bgr> bmpPalette;
+        const Picture bmpPixels = indexedBmpPicture(readFile(path(name + "-out.bmp")), bmpPalette);
+        const IndexedPng png = readIndexedPng(readFile(path(name + "-out.PnG")));
+        ASSERT_TRUE(png.ok);
+        EXPECT_EQ(png.palette, bmpPalette);
+        const int count = static_cast<int>(bmpPalette.size());
+        EXPECT_EQ(png.bitDepth, count <= 2 ? 1 : count <= 4 ? 2 : count <= 16 ? 4 : 8);
+        Picture pngPixels(png.width, png.height);
+        for (std::size_t i = 0; i < pngPixels.pixels.size(); ++i) pngPixels.pixels[i] = png.palette.at(png.indices[i]);
+        EXPECT_EQ(pngPixels, bmpPixels);
+        EXPECT_TRUE(png.hasPhys);
+        EXPECT_EQ(png.pelsPerMetreX, 11811u);
+        EXPECT_FALSE(png.hasGamma);
+    }
+}
+
+TEST_F(ReducebmpPictures, AnOutputNamedForNeitherFormatIsRefusedBeforeAnyWork) {
+    writeFile(path("in.bmp"), bmp24(testCard(8, 8)));
+    for (const std::string name : {"x.gif", "x.jpg", "x.", "x.bmp.tmp"}) {
+        const Exit r = run({path("in.bmp"), path(name)});
+        EXPECT_EQ(r.exitCode, 2) << name;
+        EXPECT_EQ(r.out, "") << name;
+        EXPECT_EQ(r.err, "reducebmp: cannot tell the output format from \"" + path(name) + "\"; name it .bmp or .png\n");
+    }
+    // Refused before the input is even opened.
+    const Exit missing = run({path("missing.bmp"), path("x.gif")});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.bmp"});
+    // A name without an extension is a BMP, as before there was a choice.
+    ASSERT_EQ(run({path("in.bmp"), path("plain")}).exitCode, 0);
+    EXPECT_EQ(readFile(path("plain"))[0], 'B');
+}
+
+TEST_F(ReducebmpPictures, TransparencyIsShownOverWhiteAndSaidSo) {
+    PngSpec s;
+    s.width = 4;
+    s.height = 2;
+    s.colorType = 6;
+    s.bitDepth = 8;
+    s.samples = {255, 0, 0, 0, 0, 255, 0, 255, 0, 0, 255, 128, 1, 2, 3, 255,
+                 255, 0, 0, 0, 0, 255, 0, 255, 0, 0, 255, 128, 1, 2, 3, 255};
+    writeFile(path("clear.png"), pngFile(s));
+    const Exit r = run({path("clear.png"), path("out.png")});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "reducebmp: " + path("clear.png") + ": the picture's transparency is shown over white\n");
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "color count: 4");
+}
+
+TEST_F(ReducebmpPictures, AJpegIsReducedAsTheDecodedPicture) {
+    const Bytes jpeg = jpegFile(testCard(33, 21));
+    writeFile(path("photo.jpg"), jpeg);
+    writeFile(path("decoded.bmp"), bmp24(libjpegPicture(jpeg), 2835));
+    const Exit fromJpeg = run({path("photo.jpg"), path("a.bmp")});
+    const Exit fromBmp = run({path("decoded.bmp"), path("b.bmp")});
+    ASSERT_EQ(fromJpeg.exitCode, 0) << fromJpeg.err;
+    EXPECT_EQ(fromJpeg.out, fromBmp.out);
+    EXPECT_EQ(readFile(path("a.bmp")), readFile(path("b.bmp")));
+}
