@@ -2,8 +2,10 @@
 
 #include "dib24.h"
 
+#include <array>
 #include <cstring>
 #include <limits>
+#include <string>
 
 namespace {
 
@@ -32,6 +34,32 @@ bool checkSize(PictureReadStatus& status, std::int64_t width, std::int64_t heigh
 }
 
 // ---- PNG ----------------------------------------------------------------
+
+// The CRC-32 of PNG chunks (ISO 3309), over the chunk's type and data.
+std::uint32_t chunkCrc(const std::uint8_t* bytes, std::size_t size) {
+    static const auto table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t n = 0; n < 256; ++n) {
+            std::uint32_t c = n;
+            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[n] = c;
+        }
+        return t;
+    }();
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < size; ++i) c = table[(c ^ bytes[i]) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+// A critical chunk (its type's first letter upper case) must be intact: the
+// systems' decoders do not all check (WIC under Wine reads past a bad CRC).
+// Damage in an ancillary chunk is left to the decoder, which skips it.
+bool criticalChunkIntact(const std::uint8_t* chunk, std::uint32_t length, PictureReadStatus& status) {
+    if ((chunk[4] & 0x20) != 0) return true;
+    if (chunkCrc(chunk + 4, std::size_t{length} + 4) == u32be(chunk + 8 + length)) return true;
+    status.message = std::string(reinterpret_cast<const char*>(chunk + 4), 4) + ": CRC error";
+    return refuse(status, PictureRefusal::damaged);
+}
 
 constexpr std::size_t kPngSignature = 8;
 constexpr std::uint32_t chunkType(const char (&name)[5]) {
@@ -135,6 +163,7 @@ bool checkPng(const std::uint8_t* data, std::size_t size, PngFacts& facts, Pictu
         // The chunk's data and its CRC (checked by the decoder).
         if (size - at - 8 < std::size_t{length} + 4) return cutShort(status, size);
         const std::uint8_t* body = data + at + 8;
+        if (!criticalChunkIntact(data + at, length, status)) return false;
         if (first && !readPngHeader(body, facts, status)) return false;
         first = false;
         if (type == chunkType("IDAT")) imageData += length;
@@ -175,6 +204,8 @@ struct JpegWalk {
     int jfifUnits = 0;
     std::uint32_t jfifDensity = 0;
     bool sawScan = false;
+    std::uint32_t restartInterval = 0;  // DRI: MCUs between restart markers; 0 for none
+    int strayRestart = -1;              // a restart marker out of place (0 to 7), or -1
 
     // The next marker, past any bytes that are not one (libjpeg skips those
     // too, with a warning). 0 when the file ends first.
@@ -192,11 +223,18 @@ struct JpegWalk {
         return 0;
     }
 
-    // Entropy-coded data: stuffed zero bytes and restart markers belong to it.
+    // Entropy-coded data: stuffed zero bytes and restart markers belong to
+    // it. Restart markers come only with a restart interval, counting RST0
+    // to RST7 round from each scan's start; one out of place means lost or
+    // spliced data, which some decoders would fill in.
     void skipScanData() {
+        int expected = 0;
         while (at + 1 < size) {
-            if (data[at] == 0xFF && data[at + 1] != 0x00 && !(data[at + 1] >= 0xD0 && data[at + 1] <= 0xD7) &&
-                data[at + 1] != 0xFF) {
+            const int next = data[at + 1];
+            if (data[at] == 0xFF && next >= 0xD0 && next <= 0xD7) {
+                if ((restartInterval == 0 || next - 0xD0 != expected) && strayRestart < 0) strayRestart = next - 0xD0;
+                expected = (next - 0xD0 + 1) % 8;
+            } else if (data[at] == 0xFF && next != 0x00 && next != 0xFF) {
                 return;
             }
             ++at;
@@ -225,6 +263,8 @@ bool checkJpeg(const std::uint8_t* data, std::size_t size, JpegFacts& facts, Pic
             if (bodyLength < 6) return cutShort(status, size);
             walk.frameMarker = m;
             frame = body;
+        } else if (m == 0xDD && bodyLength >= 2) {
+            walk.restartInterval = u16be(body);
         } else if (m == 0xDE) {
             walk.hierarchical = true;  // DHP: a hierarchical file
         } else if (m == 0xE0 && bodyLength >= 12 && std::memcmp(body, "JFIF\0", 5) == 0) {
@@ -240,6 +280,10 @@ bool checkJpeg(const std::uint8_t* data, std::size_t size, JpegFacts& facts, Pic
         }
     }
     if (frame == nullptr || !walk.sawScan) return refuse(status, PictureRefusal::jpegNoFrame);
+    if (walk.strayRestart >= 0) {
+        status.message = "restart marker RST" + std::to_string(walk.strayRestart) + " out of place";
+        return refuse(status, PictureRefusal::damaged);
+    }
 
     // Lossless (SOF3, 7, 11, 15) and hierarchical (SOF5 to 7, 13 to 15) coding.
     const int process = walk.frameMarker & 0x03;

@@ -181,7 +181,15 @@ std::vector<NamedFile> hostilePictureFiles() {
     const std::size_t middle = scan + (jpeg.size() - scan) / 2;
     damaged[middle] = 0xFF;
     damaged[middle + 1] = 0xD3;
-    add("jpeg-damaged-scan.jpg", damaged, "JPEG file is damaged: Corrupt JPEG data: premature end of data segment");
+    add("jpeg-stray-restart-marker.jpg", damaged, "JPEG file is damaged: restart marker RST3 out of place");
+    // Bytes of all ones in the scan data: no Huffman code is all ones. Only
+    // the decoder sees this (libjpeg does; WIC under Wine fills the picture in).
+    Bytes huffman = jpeg;
+    for (int k = 0; k < 8; ++k) {
+        huffman[middle + 2 * k] = 0xFF;
+        huffman[middle + 2 * k + 1] = 0x00;
+    }
+    add("jpeg-damaged-huffman.jpg", huffman, "JPEG file is damaged: Corrupt JPEG data: bad Huffman code");
 
     auto head = [](const std::string& signature) {
         Bytes b(64, 0x20);

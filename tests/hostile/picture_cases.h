@@ -16,7 +16,8 @@ namespace hostile {
 std::vector<NamedFile> validPictureFiles();
 
 // Files to refuse, with the reason the programs give. `damaged` files have
-// a reason in the Linux decoders' words (other systems' decoders use their own).
+// a reason in the Linux decoders' words (other systems' decoders use their
+// own, and WIC under Wine reads damaged JPEG scan data without a word).
 std::vector<NamedFile> hostilePictureFiles();
 bool isDamagedCase(const NamedFile& file);
 
