@@ -5,28 +5,31 @@
 #include <cstring>
 
 const ProgramSynopsis kReducebmpSynopsis{
-    "reducebmp", "IN.bmp OUT.bmp",
-    "Reduces the BMP image IN.bmp to at most 256 colours and writes it to OUT.bmp\n"
-    "as an 8-bit indexed BMP; the statistics of the reduction go to standard output.\n"
+    "reducebmp", "IN OUT.bmp|OUT.png",
+    "Reduces the image IN (BMP, PNG or JPEG, told by its content) to at most 256\n"
+    "colours and writes it to OUT.bmp as an 8-bit indexed BMP or to OUT.png as an\n"
+    "indexed PNG; the statistics of the reduction go to standard output.\n"
     "\n"
     "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n"
     "\n"
-    "Exit status: 0 written; 1 failed (IN.bmp not loaded, OUT.bmp or the statistics\n"
-    "not written, not enough memory); 2 wrong arguments.\n",
+    "Exit status: 0 written; 1 failed (IN not loaded, OUT or the statistics not\n"
+    "written, not enough memory); 2 wrong arguments, or OUT named neither .bmp\n"
+    "nor .png.\n",
     2, false};
 
 const ProgramSynopsis kReduceviewSynopsis{
-    "reduceview", "IN.bmp",
-    "Reduces the BMP image IN.bmp to at most 256 colours and shows the result in a\n"
-    "window until it is closed; the statistics of the reduction go to standard output.\n"
+    "reduceview", "IN",
+    "Reduces the image IN (BMP, PNG or JPEG, told by its content) to at most 256\n"
+    "colours and shows the result in a window until it is closed; the statistics\n"
+    "of the reduction go to standard output.\n"
     "\n"
     "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n"
     "  --          take the next argument as the path, even if it begins with a dash\n"
     "\n"
-    "Exit status: 0 once the window is closed; 1 no path given, or IN.bmp could not\n"
-    "be loaded.\n",
+    "Exit status: 0 once the window is closed; 1 no path given, or IN could not be\n"
+    "loaded.\n",
     1, true};
 
 namespace {

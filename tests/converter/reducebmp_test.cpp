@@ -88,7 +88,7 @@ TEST_F(Reducebmp, WrongArgumentsPrintUsageAndExitWithTwo) {
         const Exit r = run(arguments);
         EXPECT_EQ(r.exitCode, 2) << arguments.size() << " arguments";
         EXPECT_EQ(r.out, "");
-        EXPECT_NE(r.err.find("usage: reducebmp IN.bmp OUT.bmp"), std::string::npos);
+        EXPECT_NE(r.err.find("usage: reducebmp IN OUT.bmp|OUT.png"), std::string::npos);
     }
 }
 
@@ -96,7 +96,7 @@ TEST_F(Reducebmp, HelpAndVersionAnswerOnStandardOutputAndExitWithZero) {
     for (const char* option : {"--help", "-h"}) {
         const Exit r = run({option});
         EXPECT_EQ(r.exitCode, 0) << option;
-        EXPECT_EQ(r.out.rfind("usage: reducebmp IN.bmp OUT.bmp\n", 0), 0u) << r.out;
+        EXPECT_EQ(r.out.rfind("usage: reducebmp IN OUT.bmp|OUT.png\n", 0), 0u) << r.out;
         EXPECT_NE(r.out.find("256 colours"), std::string::npos) << r.out;
         EXPECT_EQ(r.err, "");
     }
@@ -131,7 +131,7 @@ TEST_F(Reducebmp, TwoArgumentsAreAlwaysPaths) {
     for (const auto& arguments : wrong) {
         const Exit r = run(arguments);
         EXPECT_EQ(r.exitCode, 2) << arguments.front() << ", " << arguments.size() << " arguments";
-        EXPECT_EQ(r.err, "usage: reducebmp IN.bmp OUT.bmp\n") << arguments.front() << ", " << arguments.size() << " arguments";
+        EXPECT_EQ(r.err, "usage: reducebmp IN OUT.bmp|OUT.png\n") << arguments.front() << ", " << arguments.size() << " arguments";
     }
 }
 

@@ -132,7 +132,7 @@ TEST_F(ViewerWithoutDisplay, HelpAndVersionAnswerOnStandardOutputWithoutAWindow)
     for (const char* option : {"--help", "-h"}) {
         const Exit r = run({e2e::reduceview, option, "ignored.bmp"}, display);
         EXPECT_EQ(r.exitCode, 0) << option;
-        EXPECT_EQ(r.out.rfind("usage: reduceview IN.bmp\n", 0), 0u) << r.out;
+        EXPECT_EQ(r.out.rfind("usage: reduceview IN\n", 0), 0u) << r.out;
         EXPECT_EQ(r.err, "") << option;
     }
     const Exit version = run({e2e::reduceview, "--version"}, display);
