@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Times the batch converter against the plain reference pass, ImageMagick and
 # pngquant on real photographs, whole process each (load, reduce, write), and
-# prints a table of times, peak memory and ratios.
+# prints a table of times, peak memory and ratios; then PNG in, PNG out:
+# `reducebmp IN.png OUT.png` against pngquant on the same PNG, at 1 MP and
+# 12 MP, with the size of each output.
 #
-#   bash bench/compare.sh [--runs N] [--build DIR] [--scratch DIR] [--quick]
+#   bash bench/compare.sh [--runs N] [--build DIR] [--scratch DIR] [--quick] [--png-only]
 #
 # The photographs come from Debian packages (mate-backgrounds,
 # plasma-workspace-wallpapers), which the script installs when they are
@@ -14,7 +16,9 @@
 # fastest run of each counts. Wall time is what the targets speak of; the
 # processor time (user + system, all threads) is shown beside it because on a
 # machine that others share it depends less on their load.
-# --quick: one photograph, one run.
+# --quick: one photograph, one run. --png-only: the PNG rows alone.
+# ImageMagick is called as /usr/bin/convert where it is, so that no wrapper
+# of the same name earlier in PATH is timed.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,13 +26,15 @@ runs=3
 build="$root/build"
 scratch="${TMPDIR:-/tmp}/cr-compare"
 quick=0
+png_only=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --runs) runs=$2; shift 2 ;;
     --build) build=$(cd "$2" && pwd); shift 2 ;;
     --scratch) scratch=$2; shift 2 ;;
     --quick) quick=1; runs=1; shift ;;
-    *) echo "usage: $0 [--runs N] [--build DIR] [--scratch DIR] [--quick]" >&2; exit 2 ;;
+    --png-only) png_only=1; shift ;;
+    *) echo "usage: $0 [--runs N] [--build DIR] [--scratch DIR] [--quick] [--png-only]" >&2; exit 2 ;;
   esac
 done
 
@@ -53,6 +59,8 @@ if [ ${#need[@]} -gt 0 ]; then
   $sudo apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 
+convert=$(command -v /usr/bin/convert || command -v convert)
+
 # --- the photographs ----------------------------------------------------------
 photos=(
   "wood:/usr/share/backgrounds/mate/nature/Wood.jpg"
@@ -61,6 +69,7 @@ photos=(
 )
 [ "$quick" -eq 1 ] && photos=("${photos[0]}")
 sizes=("4000x3000" "6000x4000")
+png_sizes=("1152x864" "4000x3000")
 
 mkdir -p "$scratch"
 for entry in "${photos[@]}"; do
@@ -71,9 +80,13 @@ for entry in "${photos[@]}"; do
     bmp="$scratch/${name}_$size.bmp"
     if [ ! -f "$bmp" ]; then
       # Fill the frame, then crop the overhang: no borders, no distortion.
-      convert "$source" -resize "${size}^" -gravity center -extent "$size" -type TrueColor "BMP3:$bmp"
-      convert "$bmp" "PNG24:$scratch/${name}_$size.png"
+      "$convert" "$source" -resize "${size}^" -gravity center -extent "$size" -type TrueColor "BMP3:$bmp"
+      "$convert" "$bmp" "PNG24:$scratch/${name}_$size.png"
     fi
+  done
+  for size in "${png_sizes[@]}"; do
+    png="$scratch/${name}_$size.png"
+    [ -f "$png" ] || "$convert" "$source" -resize "${size}^" -gravity center -extent "$size" -type TrueColor "PNG24:$png"
   done
 done
 
@@ -103,12 +116,19 @@ load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 for ((r = 1; r <= runs; r++)); do
   for entry in "${photos[@]}"; do
     name=${entry%%:*}
-    for size in "${sizes[@]}"; do
+    if [ "$png_only" -eq 0 ]; then
+      for size in "${sizes[@]}"; do
+        base="$scratch/${name}_$size"
+        run "${name}_${size}_fast" "$fast" "$base.bmp" "$base.fast.bmp"
+        run "${name}_${size}_reference" "$reference" "$base.bmp" "$base.reference.bmp"
+        run "${name}_${size}_magick" "$convert" "$base.bmp" -dither FloydSteinberg -colors 256 "BMP3:$base.magick.bmp"
+        run "${name}_${size}_pngquant" pngquant --force --output "$base.pngquant.png" "$base.png"
+      done
+    fi
+    for size in "${png_sizes[@]}"; do
       base="$scratch/${name}_$size"
-      run "${name}_${size}_fast" "$fast" "$base.bmp" "$base.fast.bmp"
-      run "${name}_${size}_reference" "$reference" "$base.bmp" "$base.reference.bmp"
-      run "${name}_${size}_magick" convert "$base.bmp" -dither FloydSteinberg -colors 256 "BMP3:$base.magick.bmp"
-      run "${name}_${size}_pngquant" pngquant --force --output "$base.pngquant.png" "$base.png"
+      run "${name}_${size}_png_fast" "$fast" "$base.png" "$base.fast.png"
+      run "${name}_${size}_png_pngquant" pngquant --force --output "$base.png-pngquant.png" "$base.png"
     done
   done
 done
@@ -121,6 +141,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", (b > 0 ? a / b : 0) }'
 echo
 echo "Whole process (load, reduce, write), fastest of $runs run(s); $cores cores;"
 echo "load average $load_before before, $load_after after."
+if [ "$png_only" -eq 0 ]; then
 echo
 printf '| %-7s | %-9s | %-20s | %6s | %8s | %6s | %8s | %8s |\n' photo size tool "wall s" "÷ fast" "cpu s" "÷ fast" "peak MiB"
 echo '|---------|-----------|----------------------|-------:|---------:|-------:|---------:|---------:|'
@@ -168,3 +189,26 @@ for entry in "${photos[@]}"; do
 done
 echo
 for v in "${verdicts[@]}"; do echo "$v"; done
+fi
+
+# PNG in, indexed PNG out: reducebmp against pngquant on the same file.
+echo
+printf '| %-7s | %-9s | %-24s | %6s | %8s | %6s | %8s | %10s |\n' photo size tool "wall s" "÷ fast" "cpu s" "peak MiB" "output KiB"
+echo '|---------|-----------|--------------------------|-------:|---------:|-------:|---------:|-----------:|'
+for entry in "${photos[@]}"; do
+  name=${entry%%:*}
+  for size in "${png_sizes[@]}"; do
+    base="${name}_$size"
+    t_fast=$(field "${base}_png_fast" 1)
+    for tool in fast pngquant; do
+      case $tool in
+        fast) label="reducebmp IN.png OUT.png"; out="$scratch/$base.fast.png" ;;
+        pngquant) label="pngquant"; out="$scratch/$base.png-pngquant.png" ;;
+      esac
+      t=$(field "${base}_png_$tool" 1)
+      printf '| %-7s | %-9s | %-24s | %6.2f | %8s | %6.2f | %8.1f | %10d |\n' "$name" "$size" "$label" "$t" \
+        "$(ratio "$t" "$t_fast")x" "$(field "${base}_png_$tool" 3)" \
+        "$(awk -v k="$(field "${base}_png_$tool" 2)" 'BEGIN { print k / 1024 }')" $(( $(stat -c %s "$out") / 1024 ))
+    done
+  done
+done

@@ -7,15 +7,12 @@
 // complete chunk gets its right CRC, so that mutations reach the chunks and
 // the decoder instead of stopping at the checks (those are tested on their
 // own). Every input is read from a memory stream and from a regular file,
-// which must agree; a refused file must leave the image as it was; an
-// accepted small picture is reduced, written as an indexed PNG, and read
-// back to exactly the reduced pixels.
+// which must agree, and a refused file must leave the image as it was. The
+// pass and the writers are fuzz_pass's: a pass costs milliseconds, a read
+// of a small PNG microseconds.
 #include "dib24.h"
 #include "picture_read_status.h"
-#include "process.h"
 #include "read_picture.h"
-#include "text_sink.h"
-#include "write_indexed_png.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -117,29 +114,6 @@ bool samePixels(const dib24& a, const dib24& b) {
     return true;
 }
 
-// The pass costs a few milliseconds even for one pixel: only small pictures.
-constexpr std::int64_t kMaxPassPixels = 4096;
-
-void reduceAndWrite(dib24& image) {
-    StringSink report;
-    const Palette palette = reduceImage(image.view(), report);
-    std::vector<std::uint8_t> png;
-    check(writeIndexedPng(image.view(), palette, image.bmi.bmiHeader.biXPelsPerMeter,
-                          [&](const std::uint8_t* d, std::size_t n) {
-                              png.insert(png.end(), d, d + n);
-                              return true;
-                          }),
-          "writeIndexedPng refused a reduced picture");
-    dib24 reread;
-    startImage(reread);
-    PictureReadStatus status;
-    check(readFromMemory(reread, png, status), "the written PNG does not load");
-    check(samePixels(image, reread), "the written PNG does not give the reduced pixels");
-    // Through pels per metre and back, as for a BMP.
-    check(reread.resolution == dpiFromPelsPerMetre(image.bmi.bmiHeader.biXPelsPerMeter),
-          "the written PNG has another resolution");
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -163,6 +137,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     check(fromMemory.width > 0 && fromMemory.height > 0 && fromMemory.pixels, "an accepted picture has no pixels");
     check(samePixels(fromMemory, fromFile), "memory stream and regular file give different pixels");
-    if (static_cast<std::int64_t>(fromMemory.width) * fromMemory.height <= kMaxPassPixels) reduceAndWrite(fromMemory);
+    check(fromMemory.resolution >= 0, "a negative resolution");
     return 0;
 }
