@@ -7,26 +7,14 @@
 
 namespace hostile {
 
-using testsupport::Bgr;
 using testsupport::Bytes;
 using testsupport::PngSpec;
 
 namespace {
 
 PngSpec pngSpec(int colorType, int bitDepth, bool interlaced, std::int32_t width, std::int32_t height) {
-    PngSpec s;
-    s.width = width;
-    s.height = height;
-    s.colorType = colorType;
-    s.bitDepth = bitDepth;
-    s.interlaced = interlaced;
+    PngSpec s = testsupport::rampPng(colorType, bitDepth, interlaced, width, height);
     s.pelsPerMetre = 2835;
-    if (colorType == 3) {
-        for (int k = 0; k < (1 << bitDepth); ++k) {
-            s.palette.push_back(Bgr{static_cast<std::uint8_t>(k * 5), static_cast<std::uint8_t>(k), 200});
-        }
-    }
-    s.samples = testsupport::rampSamples(s, static_cast<std::uint32_t>(17 * colorType + bitDepth));
     return s;
 }
 

@@ -40,20 +40,7 @@ Loaded load(const Bytes& bytes) {
 }
 
 PngSpec spec(int colorType, int bitDepth, bool interlaced, std::int32_t width = 13, std::int32_t height = 9) {
-    PngSpec s;
-    s.width = width;
-    s.height = height;
-    s.colorType = colorType;
-    s.bitDepth = bitDepth;
-    s.interlaced = interlaced;
-    if (colorType == 3) {
-        for (int k = 0; k < (1 << bitDepth); ++k) {
-            s.palette.push_back(Bgr{static_cast<std::uint8_t>(k * 3), static_cast<std::uint8_t>(255 - k),
-                                    static_cast<std::uint8_t>(k * 11)});
-        }
-    }
-    s.samples = rampSamples(s, static_cast<std::uint32_t>(colorType * 100 + bitDepth));
-    return s;
+    return rampPng(colorType, bitDepth, interlaced, width, height);
 }
 
 Picture uniform(int width, int height, Bgr color) { return Picture(width, height, color); }

@@ -230,6 +230,23 @@ std::vector<std::uint16_t> rampSamples(const PngSpec& spec, std::uint32_t seed) 
     return out;
 }
 
+PngSpec rampPng(int colorType, int bitDepth, bool interlaced, std::int32_t width, std::int32_t height) {
+    PngSpec s;
+    s.width = width;
+    s.height = height;
+    s.colorType = colorType;
+    s.bitDepth = bitDepth;
+    s.interlaced = interlaced;
+    if (colorType == 3) {
+        for (int k = 0; k < (1 << bitDepth); ++k) {
+            s.palette.push_back(Bgr{static_cast<std::uint8_t>(k * 3), static_cast<std::uint8_t>(255 - k),
+                                    static_cast<std::uint8_t>(k * 11)});
+        }
+    }
+    s.samples = rampSamples(s, static_cast<std::uint32_t>(colorType * 100 + bitDepth));
+    return s;
+}
+
 Bytes pngFile(const PngSpec& spec) {
     const int channels = pngChannels(spec.colorType);
     const std::size_t rowBytes = (static_cast<std::size_t>(spec.width) * channels * spec.bitDepth + 7) / 8;

@@ -37,6 +37,10 @@ int pngChannels(int colorType);
 // Samples that run through every value of the depth, for a spec's size.
 std::vector<std::uint16_t> rampSamples(const PngSpec& spec, std::uint32_t seed = 1);
 
+// A spec of the kind with samples through every value (rampSamples) and,
+// for colour type 3, a full palette of the depth; no pHYs.
+PngSpec rampPng(int colorType, int bitDepth, bool interlaced, std::int32_t width, std::int32_t height);
+
 Bytes pngFile(const PngSpec& spec);
 
 // The picture a PNG stands for, by the rules the programs follow, worked
