@@ -6,9 +6,9 @@
 
 const ProgramSynopsis kReducebmpSynopsis{
     "reducebmp", "IN OUT.bmp|OUT.png",
-    "Reduces the image IN (BMP, PNG or JPEG, told by its content) to at most 256\n"
-    "colours and writes it to OUT.bmp as an 8-bit indexed BMP or to OUT.png as an\n"
-    "indexed PNG; the statistics of the reduction go to standard output.\n"
+    "Reduces the image IN (BMP, PNG or JPEG, told by its content) to at most\n"
+    "256 colours and writes it to OUT.bmp as an 8-bit indexed BMP or to OUT.png\n"
+    "as an indexed PNG; the statistics of the reduction go to standard output.\n"
     "\n"
     "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n"
@@ -20,9 +20,9 @@ const ProgramSynopsis kReducebmpSynopsis{
 
 const ProgramSynopsis kReduceviewSynopsis{
     "reduceview", "IN",
-    "Reduces the image IN (BMP, PNG or JPEG, told by its content) to at most 256\n"
-    "colours and shows the result in a window until it is closed; the statistics\n"
-    "of the reduction go to standard output.\n"
+    "Reduces the image IN (BMP, PNG or JPEG, told by its content) to at most\n"
+    "256 colours and shows the result in a window until it is closed; the\n"
+    "statistics of the reduction go to standard output.\n"
     "\n"
     "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n"
