@@ -100,6 +100,9 @@ std::string pictureFailureReason(const PictureReadStatus& s) {
                 return "JPEG whose height is given after its first scan (DNL) is not supported";
             }
             return "JPEG picture of " + picture + " pixels is not valid";
+        case PictureRefusal::jpegDataTooShort:
+            return "JPEG scan data too short: " + n(s.present) + " bytes cannot code the " + n(s.needed) +
+                   " minimum coded units of a picture of " + picture + " pixels";
         case PictureRefusal::tooLarge: return tooLargeReason(s.width, s.height);
         case PictureRefusal::damaged: return format + " file is damaged: " + s.message;
         case PictureRefusal::noMemory: return noMemoryReason(s.width, s.height);

@@ -2,6 +2,7 @@
 
 #include "dib24.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <limits>
@@ -206,6 +207,7 @@ struct JpegWalk {
     bool sawScan = false;
     std::uint32_t restartInterval = 0;  // DRI: MCUs between restart markers; 0 for none
     int strayRestart = -1;              // a restart marker out of place (0 to 7), or -1
+    std::int64_t scanBytes = 0;         // entropy-coded bytes of all scans
 
     // The next marker, past any bytes that are not one (libjpeg skips those
     // too, with a warning). 0 when the file ends first.
@@ -228,6 +230,12 @@ struct JpegWalk {
     // to RST7 round from each scan's start; one out of place means lost or
     // spliced data, which some decoders would fill in.
     void skipScanData() {
+        const std::size_t start = at;
+        skipScan();
+        scanBytes += static_cast<std::int64_t>(at - start);
+    }
+
+    void skipScan() {
         int expected = 0;
         while (at + 1 < size) {
             const int next = data[at + 1];
@@ -260,7 +268,7 @@ bool checkJpeg(const std::uint8_t* data, std::size_t size, JpegFacts& facts, Pic
         const std::uint32_t bodyLength = length - 2;
         walk.at += length;
         if (isFrameMarker(m) && frame == nullptr) {
-            if (bodyLength < 6) return cutShort(status, size);
+            if (bodyLength < 6 || bodyLength < 6 + 3 * std::uint32_t{body[5]}) return cutShort(status, size);
             walk.frameMarker = m;
             frame = body;
         } else if (m == 0xDD && bodyLength >= 2) {
@@ -305,6 +313,22 @@ bool checkJpeg(const std::uint8_t* data, std::size_t size, JpegFacts& facts, Pic
     // A height of 0 is given after the first scan (DNL), which the decoders do not read.
     if (status.width == 0 || status.height == 0) return refuse(status, PictureRefusal::jpegBadSize);
     if (!checkSize(status, status.width, status.height)) return false;
+    // Huffman coding spends at least one bit on every block of every MCU
+    // (its DC code), so a file whose scans are shorter cannot hold the
+    // picture. Arithmetic coding (SOF9, SOF10) has no such bound.
+    int hMax = 1;
+    int vMax = 1;
+    for (int c = 0; c < frame[5]; ++c) {
+        hMax = std::max(hMax, frame[7 + 3 * c] >> 4);
+        vMax = std::max(vMax, frame[7 + 3 * c] & 0x0F);
+    }
+    const std::int64_t mcus = (status.width + 8 * hMax - 1) / (8 * hMax) * ((status.height + 8 * vMax - 1) / (8 * vMax));
+    facts.arithmetic = walk.frameMarker >= 0xC9;
+    if (!facts.arithmetic && walk.scanBytes * 8 < mcus) {
+        status.present = walk.scanBytes;
+        status.needed = mcus;
+        return refuse(status, PictureRefusal::jpegDataTooShort);
+    }
     facts.width = static_cast<std::int32_t>(status.width);
     facts.height = static_cast<std::int32_t>(status.height);
     facts.components = frame[5];

@@ -25,6 +25,7 @@ struct JpegFacts {
     std::int32_t width = 0;
     std::int32_t height = 0;
     int components = 0;           // 1 (greyscale) or 3 (YCbCr or RGB)
+    bool arithmetic = false;      // arithmetic-coded (SOF9, SOF10); else Huffman
     std::int32_t resolution = 0;  // dots per inch from the JFIF header; 0 without
 };
 

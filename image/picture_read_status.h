@@ -46,6 +46,7 @@ enum class PictureRefusal {
     jpegPrecision,      // samples of other than 8 bits (value)
     jpegColorSpace,     // CMYK, YCCK or another count of components (components, ycck)
     jpegBadSize,        // a width or height of 0 (width, height)
+    jpegDataTooShort,   // Huffman-coded scans too short for the picture (present: bytes; needed: MCUs)
     tooLarge,           // the image's buffer would exceed kMaxImageBytes (width, height)
     damaged,            // the decoder found the data damaged (message, in the decoder's words)
     noMemory,           // the image's buffer could not be made (width, height)

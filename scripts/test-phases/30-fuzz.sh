@@ -50,9 +50,9 @@ fuzz fuzz_read "${bmp_inputs[@]}" &
 pids[fuzz_read]=$!
 fuzz fuzz_pass "${bmp_inputs[@]}" &
 pids[fuzz_pass]=$!
-fuzz fuzz_png "$work/seeds/png" &
+fuzz fuzz_png "$work/seeds/png" "$root/tests/data/fuzz-regressions" &
 pids[fuzz_png]=$!
-fuzz fuzz_jpeg "$work/seeds/jpeg" &
+fuzz fuzz_jpeg "$work/seeds/jpeg" "$root/tests/data/fuzz-regressions" &
 pids[fuzz_jpeg]=$!
 failed=()
 for target in "${targets[@]}"; do

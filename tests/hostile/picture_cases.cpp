@@ -44,6 +44,13 @@ std::size_t markerAt(const Bytes& jpeg, std::uint8_t marker) {
     return at;
 }
 
+// Bytes from the end of the first scan header to the end marker (one scan).
+std::size_t scanBytes(const Bytes& jpeg) {
+    const std::size_t sos = markerAt(jpeg, 0xDA);
+    const std::size_t length = std::size_t{jpeg[sos + 2]} << 8 | jpeg[sos + 3];
+    return jpeg.size() - 2 - (sos + 2 + length);
+}
+
 const char* const kDamagedPrefix = "-damaged";
 
 }  // namespace
@@ -144,6 +151,14 @@ std::vector<NamedFile> hostilePictureFiles() {
     add("jpeg-65535x65535.jpg", large,
         "picture of 65535 x 65535 pixels is too large (the limit is 2147483647 bytes of 24-bit image, about 715 "
         "million pixels)");
+    Bytes wide = jpeg;
+    wide[sof + 5] = 0x08;  // 65299 x 2061, as a fuzzer once made it: 400 MB from a few hundred bytes
+    wide[sof + 6] = 0x0D;
+    wide[sof + 7] = 0xFF;
+    wide[sof + 8] = 0x13;
+    add("jpeg-65299x2061-little-data.jpg", wide,
+        "JPEG scan data too short: " + std::to_string(scanBytes(jpeg)) +
+            " bytes cannot code the 526578 minimum coded units of a picture of 65299 x 2061 pixels");
     Bytes twelve = jpeg;
     twelve[sof + 4] = 12;
     add("jpeg-12-bit.jpg", twelve, "12-bit JPEG is not supported (8-bit samples only)");
