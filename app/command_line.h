@@ -1,36 +1,40 @@
-// What both programs share on their command lines: --help, -h and
-// --version, the "--" before a path that begins with a dash, and the usage
-// line.
+// Both programs' command lines, in the GNU style that getopt_long parses on
+// every system (glibc, and MinGW-w64's C runtime on Windows): options first,
+// then the paths; "--" ends the options, so that a path may begin with a
+// dash; "-" is a path (standard input or output). Parsing stops at the first
+// path: the viewer ignores what follows its path, and the converter takes an
+// option after its paths for what it is, a misplaced argument.
 //
-// A command line that names the converter's two paths keeps its meaning:
-// there the option words are recognised only as its only argument (one
-// argument was never a run), and "--" only where it leaves exactly two paths
-// ("reducebmp --help out.bmp" reads a file named "--help", as it always did).
-// The viewer takes its first argument as the path and ignores the rest, so
-// there the words are recognised as the first argument, whatever follows,
-// and a file named like one is opened with "reduceview -- --help" or
-// "reduceview ./--help".
+// A wrong command line gets one line that says what is wrong, then
+//   Try 'PROGRAM --help' for more information.
+// on standard error, and exit code 2.
 #pragma once
 
-#include <cstdio>
 #include <optional>
+#include <string>
+#include <vector>
 
 struct ProgramSynopsis {
     const char* name;       // "reducebmp"
-    const char* arguments;  // "IN.bmp OUT.bmp"
+    const char* arguments;  // "[OPTION]... IN OUT"
     const char* help;       // what --help prints after the usage line
     int pathCount;          // paths the program needs
     bool extraArgumentsIgnored;  // arguments after the paths do not count
+    bool takesQuiet;             // -q, --quiet
 };
 
 extern const ProgramSynopsis kReducebmpSynopsis;
 extern const ProgramSynopsis kReduceviewSynopsis;
 
-// Answers --help, -h or --version on standard output and gives the exit code
-// (0, or 1 when standard output cannot be written). Otherwise gives nothing,
-// after dropping a leading "--" from argc/argv where it counts, so that
-// argv[1] onwards are the program's arguments as before.
-std::optional<int> answerStandardOptions(const ProgramSynopsis& program, int& argc, char**& argv);
+struct CommandLine {
+    bool quiet = false;
+    bool verbose = false;
+    std::vector<std::string> paths;  // exactly pathCount of them
+};
 
-// "usage: NAME ARGUMENTS\n"
-void printUsage(const ProgramSynopsis& program, std::FILE* stream);
+// Fills `line` and gives nothing when the program is to run. Otherwise gives
+// the exit code: 0 once --help or --version is answered on standard output
+// (1 when standard output cannot be written), 2 after the message for a
+// wrong command line, and 1, silently, for the viewer started with no
+// argument at all.
+std::optional<int> parseCommandLine(const ProgramSynopsis& program, int argc, char** argv, CommandLine& line);

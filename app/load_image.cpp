@@ -1,13 +1,20 @@
 #include "load_image.h"
 
 #include "read_picture.h"
+#include "system_file.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 bool loadImage(dib24& image, const char* path, LoadStatus& status) {
     status = LoadStatus{};
     image.create(1, 1, 0);
+    if (std::strcmp(path, "-") == 0) {
+        setBinaryMode(stdin);
+        status.opened = true;
+        return readPicture(image, stdin, status.read);
+    }
     errno = 0;
     std::FILE* file = std::fopen(path, "rb");
     if (!file) {
@@ -23,4 +30,9 @@ bool loadImage(dib24& image, const char* path, LoadStatus& status) {
 bool loadImage(dib24& image, const char* path) {
     LoadStatus ignored;
     return loadImage(image, path, ignored);
+}
+
+std::string describeLoaded(const LoadStatus& status, const dib24& image) {
+    return "BMP, " + std::to_string(status.read.bmp.header.bitCount) + " bits per pixel, " +
+           std::to_string(image.width) + " x " + std::to_string(image.height) + " pixels";
 }

@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 OutputFile::OutputFile(std::string target) : target_(std::move(target)) {}
 
 OutputFile::~OutputFile() {
-    if (file_) std::fclose(file_);
+    if (file_ && !standardOutput_) std::fclose(file_);
     if (!committed_ && !temporary_.empty()) {
         // Nothing here may allocate: this runs on the way out of a failure,
         // memory running short among others. The narrow name is what the
@@ -25,12 +25,20 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::fail(const std::string& what, int errorNumber) {
-    error_ = "cannot write " + target_ + ": " + what;
+    error_ = "cannot write " + shownName() + ": " + what;
     if (errorNumber != 0) error_ += std::string(": ") + std::strerror(errorNumber);
     return false;
 }
 
+std::string OutputFile::shownName() const { return target_ == "-" ? "standard output" : target_; }
+
 bool OutputFile::open() {
+    if (target_ == "-") {
+        setBinaryMode(stdout);
+        file_ = stdout;
+        inPlace_ = standardOutput_ = true;
+        return true;
+    }
     std::error_code ec;
     const fs::path path = pathFromNarrow(target_);
     const fs::file_status status = fs::status(path, ec);  // through links
@@ -105,7 +113,7 @@ bool OutputFile::commit() {
         flushed = false;
         flushError = errno;
     }
-    const bool closed = std::fclose(file_) == 0;
+    const bool closed = standardOutput_ || std::fclose(file_) == 0;
     const int closeError = errno;
     file_ = nullptr;
     if (!flushed) return fail("write failed", flushError);
@@ -120,7 +128,7 @@ bool OutputFile::commit() {
         if (!ec) removeNothingOnEndingSignal();
     });
     if (ec) {
-        error_ = "cannot write " + target_ + ": " + ec.message();
+        error_ = "cannot write " + shownName() + ": " + ec.message();
         return false;
     }
     committed_ = true;

@@ -6,7 +6,8 @@
 // Two kinds of target are not replaced: through a symbolic link, the file it
 // points to is replaced and the link is kept; a device or a pipe (/dev/null,
 // /dev/stdout, a FIFO) is written in place, since renaming a file over it
-// would destroy it.
+// would destroy it. "-" is standard output, in binary mode, written in
+// place too: a failure there leaves what was already written.
 //
 // While the temporary file exists it is named for removal on an ending
 // signal (ending_signals.h), which the program sets up with
@@ -32,12 +33,14 @@ public:
 
 private:
     bool fail(const std::string& what, int errorNumber);
+    std::string shownName() const;
     bool openTemporary(const std::string& finalPath);
     std::string target_;     // as the user gave it, for messages
     std::string finalPath_;  // what the temporary file replaces
     std::string temporary_;
     std::FILE* file_ = nullptr;
     bool inPlace_ = false;  // a device or a pipe, written directly
+    bool standardOutput_ = false;  // flushed, never closed
     bool committed_ = false;
     std::string error_;
 };

@@ -5,8 +5,10 @@
 // ANSI code page on Windows.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 // The same file as fopen would open under that name.
@@ -23,3 +25,29 @@ std::FILE* createNewFile(const std::string& narrow);
 // Pushes what the stream has written (already flushed out of its buffer)
 // from the system's cache to the disk. false with errno set on failure.
 bool syncToDisk(std::FILE* stream);
+
+// Which file a name or an open stream leads to, after following links:
+// device and inode on POSIX systems, volume serial number and file index on
+// Windows. Two names of one file (a link, a hard link, "./", another case
+// on Windows) give the same identity.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    // Wine cannot tell the volume of a standard stream that it made from a
+    // file of the host; the file index alone then decides.
+    bool volumeKnown = true;
+    bool regular = false;  // a plain file, not a device, pipe or folder
+    bool operator==(const FileIdentity& other) const {
+        return index == other.index && (volume == other.volume || !volumeKnown || !other.volumeKnown);
+    }
+};
+// Nothing when there is no such file or it cannot be asked.
+std::optional<FileIdentity> identifyFile(const std::string& narrow);
+std::optional<FileIdentity> identifyStream(std::FILE* stream);
+
+// Whether the stream is a terminal (on Windows, a console).
+bool isTerminal(std::FILE* stream);
+
+// Standard input or output carries the picture's bytes unchanged (on
+// Windows the C runtime would otherwise translate line ends).
+void setBinaryMode(std::FILE* stream);

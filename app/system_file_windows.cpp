@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <fcntl.h>
 #include <io.h>
 
@@ -88,3 +89,60 @@ std::FILE* createNewFile(const std::string& narrow) {
 
 // The C runtime's counterpart of fsync (FlushFileBuffers underneath).
 bool syncToDisk(std::FILE* stream) { return _commit(_fileno(stream)) == 0; }
+
+namespace {
+
+std::optional<FileIdentity> identityOf(HANDLE handle) {
+    if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return std::nullopt;
+    FileIdentity identity;
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileInformationByHandle(handle, &information)) {
+        identity.volume = information.dwVolumeSerialNumber;
+        identity.index = static_cast<std::uint64_t>(information.nFileIndexHigh) << 32 | information.nFileIndexLow;
+        identity.regular = GetFileType(handle) == FILE_TYPE_DISK &&
+                           (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+        return identity;
+    }
+    // Wine refuses the call above for a standard stream redirected from a
+    // file of the host, and answers this one, with the same file index (the
+    // low half of the file id) but no volume.
+    FILE_ID_INFO id{};
+    FILE_STANDARD_INFO standard{};
+    if (!GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id) ||
+        !GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard))
+        return std::nullopt;
+    identity.volume = id.VolumeSerialNumber;
+    identity.volumeKnown = id.VolumeSerialNumber != 0;
+    std::memcpy(&identity.index, id.FileId.Identifier, sizeof identity.index);
+    identity.regular = GetFileType(handle) == FILE_TYPE_DISK && !standard.Directory;
+    return identity;
+}
+
+}  // namespace
+
+// Opened for no access at all, shared every way, so that asking disturbs no
+// one; CreateFileW follows symbolic links, and a folder needs backup
+// semantics to be opened.
+std::optional<FileIdentity> identifyFile(const std::string& narrow) {
+    const std::filesystem::path path = pathFromNarrow(narrow);
+    if (path.empty()) return std::nullopt;
+    const HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    const std::optional<FileIdentity> identity = identityOf(handle);
+    CloseHandle(handle);
+    return identity;
+}
+
+std::optional<FileIdentity> identifyStream(std::FILE* stream) {
+    return identityOf(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))));
+}
+
+// _isatty also says yes for NUL and the other character devices; only a
+// console has a console mode.
+bool isTerminal(std::FILE* stream) {
+    DWORD mode = 0;
+    return GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))), &mode) != 0;
+}
+
+void setBinaryMode(std::FILE* stream) { _setmode(_fileno(stream), _O_BINARY); }

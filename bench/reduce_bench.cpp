@@ -1,5 +1,7 @@
 // Benchmarks of the reduction pass, phase by phase and whole, on generated
-// photo-like pictures of 1, 12 and 24 megapixels. Run by hand:
+// photo-like pictures of 1, 12 and 24 megapixels and on the pictures of
+// millions of colours that bench/compare.sh makes (24 MP noise, every colour
+// once in 4096 x 4096, scattered and in key order). Run by hand:
 //   build/bench/reduce_bench [--benchmark_filter=Remap]
 // Items processed are pixels (colours for the median cut).
 #include "dib24.h"
@@ -24,28 +26,46 @@ public:
     void write(std::string_view text) override { benchmark::DoNotOptimize(text.data()); }
 };
 
+enum class Kind { card, noise, shuffled, ordered };
 struct Size {
+    Kind kind;
     std::int32_t width;
     std::int32_t height;
+    const char* name;
 };
-constexpr Size kSizes[] = {{1000, 1000}, {4000, 3000}, {6000, 4000}};
+// The seed of the noise and of the scattering is the one compare.sh uses.
+constexpr Size kSizes[] = {{Kind::card, 1000, 1000, "card 1000x1000"},
+                           {Kind::card, 4000, 3000, "card 4000x3000"},
+                           {Kind::card, 6000, 4000, "card 6000x4000"},
+                           {Kind::noise, 6000, 4000, "noise 6000x4000"},
+                           {Kind::shuffled, 4096, 4096, "all colours scattered"},
+                           {Kind::ordered, 4096, 4096, "all colours in key order"}};
+constexpr int kPictures = static_cast<int>(sizeof kSizes / sizeof kSizes[0]);
+constexpr std::uint32_t kSeed = 22;
 
-// Pictures are made once per size, outside every timed loop.
+// Pictures are made once each, outside every timed loop.
 const testsupport::OwnedImage& photo(int which) {
     static std::map<int, std::unique_ptr<testsupport::OwnedImage>> made;
     auto& slot = made[which];
     if (!slot) {
         const Size s = kSizes[which];
-        slot = std::make_unique<testsupport::OwnedImage>(testsupport::testCard(s.width, s.height, 7));
+        switch (s.kind) {
+            case Kind::card: slot = std::make_unique<testsupport::OwnedImage>(testsupport::testCard(s.width, s.height, 7)); break;
+            case Kind::noise: slot = std::make_unique<testsupport::OwnedImage>(testsupport::noise(s.width, s.height, kSeed)); break;
+            case Kind::shuffled:
+                slot = std::make_unique<testsupport::OwnedImage>(testsupport::distinctColors(s.width, s.height, false, kSeed));
+                break;
+            case Kind::ordered:
+                slot = std::make_unique<testsupport::OwnedImage>(testsupport::distinctColors(s.width, s.height, true));
+                break;
+        }
     }
     return *slot;
 }
 
 std::int64_t pixels(int which) { return std::int64_t{kSizes[which].width} * kSizes[which].height; }
 
-void setLabel(benchmark::State& state, int which) {
-    state.SetLabel(std::to_string(kSizes[which].width) + "x" + std::to_string(kSizes[which].height));
-}
+void setLabel(benchmark::State& state, int which) { state.SetLabel(kSizes[which].name); }
 
 void BM_Census(benchmark::State& state) {
     const int which = static_cast<int>(state.range(0));
@@ -211,15 +231,15 @@ void BM_FileWholePass(benchmark::State& state) {
 
 BENCHMARK(BM_FileRemap)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FileWholePass)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Census)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Census)->DenseRange(0, kPictures - 1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CensusFirstAppearance)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_MedianCut)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Palette)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MedianCut)->DenseRange(0, kPictures - 1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Palette)->DenseRange(0, kPictures - 1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Remap)
-    ->ArgsProduct({{0, 1, 2}, {0, 1}})
+    ->ArgsProduct({benchmark::CreateDenseRange(0, kPictures - 1, 1), {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK(BM_WholePass)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WholePass)->DenseRange(0, kPictures - 1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReferencePass)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 BENCHMARK_MAIN();

@@ -1,8 +1,8 @@
 #include "pass_internals.h"
 #include "phases.h"
 #include "workers.h"
-#include "worker_table.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 #include <limits>
@@ -41,17 +41,35 @@ std::int32_t bandStart(const ImageView& image, int band, int bands) {
     return static_cast<std::int32_t>(static_cast<std::int64_t>(image.height) * band / bands);
 }
 
-// Adds one to the count of every pixel's colour in buffer rows [first, last).
-__attribute__((always_inline)) inline void countBand(const ColorIndex& index, const ImageView& image, std::int32_t first, std::int32_t last,
-                      std::uint32_t* count) {
-    forEachKey(image, first, last, [&index, count](std::uint32_t key) { ++count[index.rank(key)]; });
+// Adds one to `field` of the colour of every pixel in buffer rows [first, last).
+// With millions of colours nearly every count lies outside the caches: the
+// ranks of a batch of pixels are found first and their counts fetched ahead,
+// so that the batch's memory waits overlap instead of following one another.
+using Counter = std::uint32_t ColorCount::*;
+__attribute__((always_inline)) inline void countBand(const ColorIndex& index, const ImageView& image, std::int32_t first,
+                                                     std::int32_t last, ColorCount* colors, Counter field) {
+    constexpr int kBatch = 64;
+    std::uint32_t ranks[kBatch];
+    int waiting = 0;
+    const auto count = [&] {
+        for (int i = 0; i < waiting; ++i) ++(colors[ranks[i]].*field);
+        waiting = 0;
+    };
+    forEachKey(image, first, last, [&](std::uint32_t key) {
+        const std::uint32_t rank = index.rank(key);
+        __builtin_prefetch(colors + rank, 1);
+        ranks[waiting++] = rank;
+        if (waiting == kBatch) count();
+    });
+    count();
 }
 
 #if defined(__x86_64__)
 // The same with the processor's population count instruction, where it has one.
 __attribute__((target("popcnt"))) void countBandPopcnt(const ColorIndex& index, const ImageView& image,
-                                                       std::int32_t first, std::int32_t last, std::uint32_t* count) {
-    countBand(index, image, first, last, count);
+                                                       std::int32_t first, std::int32_t last, ColorCount* colors,
+                                                       Counter field) {
+    countBand(index, image, first, last, colors, field);
 }
 
 bool havePopcnt() {
@@ -95,58 +113,43 @@ ColorIndex::ColorIndex(const ImageView& image, int workers) : bits_(kWords, 0), 
     distinct_ = running;
 }
 
-std::vector<std::uint32_t> ColorIndex::keys() const {
-    std::vector<std::uint32_t> keys;
-    keys.reserve(distinct_);
-    for (std::uint32_t i = 0; i < kWords; ++i) {
-        for (std::uint64_t bits = bits_[i]; bits != 0; bits &= bits - 1) {
-            keys.push_back(i << 6 | static_cast<std::uint32_t>(__builtin_ctzll(bits)));
-        }
-    }
-    return keys;
-}
-
 std::vector<ColorCount> countColors(const ImageView& image, int workers, Variant variant) {
     assert(workers >= 1);
     const ColorIndex index(image, workers);
     const std::uint32_t distinct = index.distinct();
-    std::vector<ColorCount> colors;
+    std::vector<ColorCount> colors(distinct, ColorCount{0, 0});
     if (distinct == 0) return colors;
-    // Counts per worker band, added up afterwards; all made before the
-    // workers start, so that a shortage of memory is met on this thread.
-    std::vector<WorkerTable<std::uint32_t>> counts;
-    counts.reserve(static_cast<std::size_t>(workers));
-    for (int w = 0; w < workers; ++w) counts.emplace_back(distinct);
+    // No table beside the colours: the first worker counts into `count`, the
+    // second into `key` (distinct fields, so neither disturbs the other), and
+    // the keys are written when both are done. Each worker takes a band of
+    // rows; the counts are the same for any number of workers.
     int running = 1;
     runWorkers(
-        workers,
-        [&](int started) {
-            running = started;
-            counts.erase(counts.begin() + started, counts.end());
-        },
+        std::min(workers, 2), [&](int started) { running = started; },
         [&](int w) {
-            WorkerTable<std::uint32_t>& table = counts[static_cast<std::size_t>(w)];
-            table.fill(0);
-            std::uint32_t* mine = table.data();
             const std::int32_t first = bandStart(image, w, running);
             const std::int32_t last = bandStart(image, w + 1, running);
+            const Counter field = w == 0 ? &ColorCount::count : &ColorCount::key;
 #if defined(__x86_64__)
             if (variant == Variant::Best && havePopcnt()) {
-                countBandPopcnt(index, image, first, last, mine);
+                countBandPopcnt(index, image, first, last, colors.data(), field);
                 return;
             }
 #else
             (void)variant;
 #endif
-            countBand(index, image, first, last, mine);
+            countBand(index, image, first, last, colors.data(), field);
         });
-    for (std::size_t w = 1; w < counts.size(); ++w) {
-        for (std::uint32_t i = 0; i < distinct; ++i) counts[0][i] += counts[w][i];
-    }
-    counts.erase(counts.begin() + 1, counts.end());
-    const std::vector<std::uint32_t> keys = index.keys();
-    colors.resize(distinct);
-    for (std::uint32_t i = 0; i < distinct; ++i) colors[i] = ColorCount{keys[i], counts[0][i]};
+    runWorkers(
+        workers, [&](int started) { running = started; },
+        [&](int w) {
+            const auto part = [&](int i) { return static_cast<std::uint32_t>(std::uint64_t{kColors} * i / running); };
+            index.forEachUsed(part(w), part(w + 1), [&colors](std::uint32_t rank, std::uint32_t key) {
+                ColorCount& c = colors[rank];
+                c.count += c.key;
+                c.key = key;
+            });
+        });
     return colors;
 }
 

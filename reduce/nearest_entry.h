@@ -131,7 +131,13 @@ private:
 // listed when first needed.
 class NearestEntry {
 public:
-    NearestEntry(const Palette& palette, std::int32_t count);
+    // What every worker's search is made from.
+    struct Shared {
+        Shared(const Palette& p, std::int32_t c) : palette(p), count(c) {}
+        const Palette& palette;
+        std::int32_t count;
+    };
+    explicit NearestEntry(const Shared& shared);
 
     // On the worker's thread, before the first find.
     void prepare() { cellStart_.fill(0); }
@@ -190,123 +196,93 @@ private:
 #if defined(__x86_64__) && !defined(_WIN32)
 #define CR_HAVE_AVX2_PATH 1
 
-// Nearest entry by comparing 16 listed entries at once (AVX2). A cell's list
-// is kept as three arrays of 16-bit values (red, green, blue), each padded
-// to a multiple of 16, and to at least 32, with a colour far outside the
-// grid. In front of the lists sits a direct-mapped cache of the choice for
-// each recent adjusted colour: photographs meet the same adjusted colour
-// again about nine times in ten.
-class NearestEntryAvx2 {
+// What NearestEntryAvx2 looks distances up in, made once per remap and read
+// by every worker: for each channel and each adjusted value from -255 to 510
+// a row of bytes, the channel's part of the distance to every entry
+// (|dR|, |dG|, trunc(|dB| x 0.6)), capped at 255. The rows are as long as
+// the palette rounded up to 32 entries, the spare places holding 255, so
+// that a palette of 32 entries keeps its three channels' rows in 74 KB.
+class DistanceRows {
 public:
-    NearestEntryAvx2(const Palette& palette, std::int32_t count);
+    static constexpr std::int32_t kValues = kSpan - 2;  // -255 .. 510
+    static constexpr std::int32_t kCap = 255;
 
-    // On the worker's thread, before the first find.
-    void prepare() {
-        cellStart_.fill(0);
-        cache_.fill(~std::uint64_t{0});
-    }
+    DistanceRows(const Palette& palette, std::int32_t count);
 
-    __attribute__((target("avx2"))) Choice find(std::int32_t red, std::int32_t green, std::int32_t blue) {
-        // The cache holds the choice for an adjusted colour, its three offset
-        // values packed 10 bits each (a value that does not fit skips it).
-        const auto r = static_cast<std::uint32_t>(red + kOffset);
-        const auto g = static_cast<std::uint32_t>(green + kOffset);
-        const auto b = static_cast<std::uint32_t>(blue + kOffset);
-        if ((r | g | b) >= 1024u) return findListed(red, green, blue);
-        const std::uint64_t color = std::uint64_t{r} << 20 | std::uint64_t{g} << 10 | b;
-        const std::size_t slot = static_cast<std::size_t>((color * 0x9E3779B97F4A7C15ull) >> (64 - kCacheBits));
-        const std::uint64_t cached = cache_[slot];
-        if ((cached >> 32) == color) {
-            return Choice{static_cast<std::int32_t>((cached >> 16) & 0xFF), static_cast<std::int32_t>((cached >> 8) & 0xFF),
-                          static_cast<std::int32_t>(cached & 0xFF)};
-        }
-        const Choice c = findListed(red, green, blue);
-        cache_[slot] = color << 32 | static_cast<std::uint64_t>(c.red) << 16 | static_cast<std::uint64_t>(c.green) << 8 |
-                       static_cast<std::uint64_t>(c.blue);
-        return c;
-    }
-
-    __attribute__((target("avx2"))) Choice findListed(std::int32_t red, std::int32_t green, std::int32_t blue) {
-        const std::int32_t cell = cellOf(red, green, blue);
-        if (cell < 0) return lister_.scanAll(red, green, blue);
-        std::uint32_t start = cellStart_[static_cast<std::size_t>(cell)];
-        if (start == 0) start = list(cell);
-        const std::int16_t* list = pool_.data() + start;
-        const std::int32_t n = list[-kLanes];
-        if (n > kMostListed) return lister_.scanAll(red, green, blue);
-        const std::int32_t padded = paddedLength(n);
-        const __m256i r = _mm256_set1_epi16(static_cast<std::int16_t>(red));
-        const __m256i g = _mm256_set1_epi16(static_cast<std::int16_t>(green));
-        const __m256i b = _mm256_set1_epi16(static_cast<std::int16_t>(blue));
-        // Each lane's distance << 7 | its place in the list: the smallest such
-        // key is the first listed entry at the smallest distance, that is the
-        // one of the lowest index. Lists of up to 32 entries (nearly all) take
-        // the same path every time, without a branch to mispredict.
-        __m256i least = key(list, padded, 0, r, g, b);
-        least = _mm256_min_epu16(least, key(list, padded, kLanes, r, g, b));
-        for (std::int32_t i = 2 * kLanes; i < padded; i += kLanes) {
-            least = _mm256_min_epu16(least, key(list, padded, i, r, g, b));
-        }
-        const __m128i half = _mm_min_epu16(_mm256_castsi256_si128(least), _mm256_extracti128_si256(least, 1));
-        const std::int32_t chosen = _mm_cvtsi128_si32(_mm_minpos_epu16(half)) & 0x7F;
-        return Choice{list[chosen], list[padded + chosen], list[2 * padded + chosen]};
+    const Palette& palette() const { return palette_; }
+    std::int32_t count() const { return count_; }
+    std::int32_t length() const { return length_; }
+    // The row of `channel` for adjusted value v; REQUIRES -255 <= v <= 510.
+    const std::uint8_t* row(int channel, std::int32_t v) const {
+        return rows_.data() + (static_cast<std::size_t>(channel) * kValues + static_cast<std::size_t>(v + 255)) *
+                                  static_cast<std::size_t>(length_);
     }
 
 private:
-    static constexpr std::int32_t kLanes = 16;
-    static constexpr std::int16_t kFarAway = 16000;
-    static constexpr int kCacheBits = 16;
-    // A list's place must fit in 7 bits of a lane; a longer list (a palette
-    // of many near-equal entries) is answered by a scan of the palette.
-    static constexpr std::int32_t kMostListed = 128;
+    std::uint8_t* rowAt(int channel, std::int32_t v) { return const_cast<std::uint8_t*>(row(channel, v)); }
 
-    __attribute__((target("avx2"))) static __m256i load(const std::int16_t* p) {
+    const Palette& palette_;
+    std::int32_t count_;
+    std::int32_t length_;
+    std::vector<std::uint8_t> rows_;
+};
+
+// Nearest entry by comparing 32 entries at once (AVX2): the largest of the
+// three channels' bytes is each entry's distance, and the smallest of
+// distance << 8 | entry over the palette is the entry of the smallest
+// distance and, among equals, of the lowest index. A distance capped at 255
+// is no answer (some other entry may be nearer than its true distance):
+// then, and for values outside the rows, the whole palette is scanned.
+// Nothing depends on the pixels met before, so neighbours that never repeat
+// a colour (noise, scientific data) cost what a photograph costs.
+class NearestEntryAvx2 {
+public:
+    using Shared = DistanceRows;
+    explicit NearestEntryAvx2(const DistanceRows& rows) : rows_(&rows), lister_(rows.palette(), rows.count()) {}
+
+    // On the worker's thread, before the first find.
+    void prepare() {}
+
+    __attribute__((target("avx2"))) Choice find(std::int32_t red, std::int32_t green, std::int32_t blue) {
+        if (static_cast<std::uint32_t>(red + 255) >= static_cast<std::uint32_t>(DistanceRows::kValues) ||
+            static_cast<std::uint32_t>(green + 255) >= static_cast<std::uint32_t>(DistanceRows::kValues) ||
+            static_cast<std::uint32_t>(blue + 255) >= static_cast<std::uint32_t>(DistanceRows::kValues)) {
+            return lister_.scanAll(red, green, blue);
+        }
+        const DistanceRows& rows = *rows_;
+        const std::uint8_t* r = rows.row(0, red);
+        const std::uint8_t* g = rows.row(1, green);
+        const std::uint8_t* b = rows.row(2, blue);
+        const std::int32_t length = rows.length();
+        __m256i place = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
+                                         21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+        const __m256i step = _mm256_set1_epi8(32);
+        __m256i low = _mm256_set1_epi16(-1);
+        __m256i high = low;
+        for (std::int32_t i = 0; i < length; i += 32) {
+            const __m256i d = _mm256_max_epu8(_mm256_max_epu8(load(r + i), load(g + i)), load(b + i));
+            // Byte j of the entries pairs with byte j of their places, lane
+            // by lane, whatever order the unpacking leaves the pairs in.
+            low = _mm256_min_epu16(low, _mm256_unpacklo_epi8(place, d));
+            high = _mm256_min_epu16(high, _mm256_unpackhi_epi8(place, d));
+            place = _mm256_add_epi8(place, step);
+        }
+        const __m256i both = _mm256_min_epu16(low, high);
+        const __m128i half = _mm_min_epu16(_mm256_castsi256_si128(both), _mm256_extracti128_si256(both, 1));
+        const auto least = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_minpos_epu16(half))) & 0xFFFFu;
+        if ((least >> 8) >= static_cast<std::uint32_t>(DistanceRows::kCap)) return lister_.scanAll(red, green, blue);
+        const Palette& palette = rows.palette();
+        const auto k = static_cast<std::int32_t>(least & 0xFFu);
+        return Choice{palette.red(k), palette.green(k), palette.blue(k)};
+    }
+
+private:
+    __attribute__((target("avx2"))) static __m256i load(const std::uint8_t* p) {
         return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     }
 
-    // Lists are padded to a multiple of 16 entries, and to at least 32.
-    static std::int32_t paddedLength(std::int32_t n) { return std::max(2 * kLanes, (n + kLanes - 1) / kLanes * kLanes); }
-
-    // distance << 7 | place for the 16 listed entries from place i on.
-    __attribute__((target("avx2"))) static __m256i key(const std::int16_t* list, std::int32_t padded, std::int32_t i,
-                                                        __m256i r, __m256i g, __m256i b) {
-        // trunc(d x 0.6) as the high half of d x 39322 (checked by the tests).
-        const __m256i sixTenths = _mm256_set1_epi16(static_cast<std::int16_t>(39322));
-        // Real distances are at most 510; padding lanes are held at 511.
-        const __m256i ceiling = _mm256_set1_epi16(511);
-        const __m256i place = _mm256_add_epi16(_mm256_set1_epi16(static_cast<std::int16_t>(i)),
-                                               _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
-        const __m256i dR = _mm256_abs_epi16(_mm256_sub_epi16(load(list + i), r));
-        const __m256i dG = _mm256_abs_epi16(_mm256_sub_epi16(load(list + padded + i), g));
-        const __m256i dB = _mm256_abs_epi16(_mm256_sub_epi16(load(list + 2 * padded + i), b));
-        __m256i d = _mm256_max_epu16(_mm256_max_epu16(dR, dG), _mm256_mulhi_epu16(dB, sixTenths));
-        d = _mm256_min_epu16(d, ceiling);
-        return _mm256_or_si256(_mm256_slli_epi16(d, 7), place);
-    }
-
-    std::uint32_t list(std::int32_t cell) {
-        std::int32_t listed[kMaxPaletteEntries];
-        const std::int32_t n = lister_.list(cell, listed);
-        const std::int32_t padded = paddedLength(n);
-        const std::size_t header = pool_.size();
-        pool_.resize(header + kLanes + 3 * static_cast<std::size_t>(padded), kFarAway);
-        pool_[header] = static_cast<std::int16_t>(n);
-        const auto start = static_cast<std::uint32_t>(header + kLanes);
-        const Palette& palette = lister_.palette();
-        for (std::int32_t i = 0; i < n; ++i) {
-            const std::int32_t k = listed[i];
-            pool_[start + i] = palette.red(k);
-            pool_[start + padded + i] = palette.green(k);
-            pool_[start + 2 * padded + i] = palette.blue(k);
-        }
-        cellStart_[static_cast<std::size_t>(cell)] = start;
-        return start;
-    }
-
-    CellLister lister_;
-    WorkerTable<std::uint32_t> cellStart_;
-    std::vector<std::int16_t> pool_;
-    WorkerTable<std::uint64_t> cache_;
+    const DistanceRows* rows_;
+    CellLister lister_;  // its whole-palette scan
 };
 
 // Whether this processor has the vector unit that NearestEntryAvx2 needs.

@@ -11,6 +11,7 @@
 
 #include "image_view.h"
 #include "palette.h"
+#include "pass_observer.h"
 #include "text_sink.h"
 
 #include <cstdint>
@@ -29,7 +30,7 @@ int workersFor(const ImageView& image);
 enum class Variant { Best, Plain };
 
 // The whole pass, as reduceImage runs it with Variant::Best.
-Palette reduce(const ImageView& image, TextSink& out, Variant variant);
+Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObserver* observer = nullptr);
 
 // One distinct colour: key red << 16 | green << 8 | blue, and its pixel count.
 struct ColorCount {
@@ -61,8 +62,17 @@ public:
         const std::uint64_t below = bits_[word] & ((std::uint64_t{1} << (key & 63)) - 1);
         return before_[word] + static_cast<std::uint32_t>(__builtin_popcountll(below));
     }
-    // The used keys in ascending order, that is by rank.
-    std::vector<std::uint32_t> keys() const;
+    // Calls f(rank, key) for every used key from firstKey / 64 * 64 up to,
+    // not including, lastKey / 64 * 64, in ascending order.
+    template <typename F>
+    void forEachUsed(std::uint32_t firstKey, std::uint32_t lastKey, F f) const {
+        for (std::uint32_t word = firstKey >> 6; word < lastKey >> 6; ++word) {
+            std::uint32_t rank = before_[word];
+            for (std::uint64_t bits = bits_[word]; bits != 0; bits &= bits - 1, ++rank) {
+                f(rank, word << 6 | static_cast<std::uint32_t>(__builtin_ctzll(bits)));
+            }
+        }
+    }
 
 private:
     std::vector<std::uint64_t> bits_;
@@ -70,7 +80,9 @@ private:
     std::uint32_t distinct_ = 0;
 };
 
-// The distinct colours of the image with their counts, in key order.
+// The distinct colours of the image with their counts, in key order: the
+// one array of 8 bytes per colour that the pass keeps. At most two workers
+// count (the second into the key fields, which get their keys afterwards).
 // REQUIRES: workers >= 1.
 std::vector<ColorCount> countColors(const ImageView& image, int workers, Variant variant = Variant::Best);
 
@@ -87,19 +99,21 @@ struct Cut {
     int channel;
     std::int64_t mean;
 };
-Cut chooseCut(const ColorCount* first, const ColorCount* last);
+// REQUIRES: every count at least 1.
+Cut chooseCut(const ColorCount* first, const ColorCount* last, Variant variant = Variant::Best);
 
 // Splits box `box` of `colors` at its cut: its colours at or below the mean
 // move to the front of its range and become a new box, numbered
 // boxes.size(), and box `box` keeps the rest. false, with nothing changed,
 // when the box stays whole.
-bool cutBox(ColorCount* colors, std::vector<BoxRange>& boxes, std::int32_t box);
+bool cutBox(ColorCount* colors, std::vector<BoxRange>& boxes, std::int32_t box, Variant variant = Variant::Best);
 
 // Median cut over `colors` (reordered in place): fills `boxes`, indexed by
-// box number, and returns the box count, 1 to limit.
-// REQUIRES: limit >= 1.
+// box number, and returns the box count, 1 to limit. Up to `workers`
+// workers share the colours of each depth of the cut.
+// REQUIRES: limit >= 1, workers >= 1.
 std::int32_t cutBoxes(ColorCount* colors, std::uint32_t colorCount, std::int32_t limit,
-                      std::vector<BoxRange>& boxes);
+                      std::vector<BoxRange>& boxes, Variant variant = Variant::Best, int workers = 1);
 
 // The pixel count of a box and its count-weighted colour sums; exact.
 struct BoxSums {
@@ -128,10 +142,12 @@ void makePalette(const BoxSums* sums, std::int32_t paletteCount, Palette& palett
 // row (zeros in the pass); when `lastRow` is not null it receives the
 // (width + 2) x 3 doubles that the bottom row passed on. With more than one
 // worker, rows go round the workers and each row trails the row above it
-// (wavefront.h). Running short of memory throws std::bad_alloc on the
+// (wavefront.h). `observer`, when not null, hears of the rows done
+// (pass_observer.h). Running short of memory throws std::bad_alloc on the
 // calling thread, once every worker has stopped.
 // REQUIRES: 1 <= paletteCount <= 256 when the image has pixels.
 void remapImage(const ImageView& image, const Palette& palette, std::int32_t paletteCount, int workers,
-                const double* firstRow, double* lastRow, Variant variant = Variant::Best);
+                const double* firstRow, double* lastRow, Variant variant = Variant::Best,
+                PassObserver* observer = nullptr);
 
 }  // namespace pass

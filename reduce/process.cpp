@@ -5,13 +5,24 @@
 #include <string>
 #include <vector>
 
-Palette reduceImage(const ImageView& image, TextSink& out) { return pass::reduce(image, out, pass::Variant::Best); }
+Palette reduceImage(const ImageView& image, TextSink& out, PassObserver* observer) {
+    return pass::reduce(image, out, pass::Variant::Best, observer);
+}
 
 namespace pass {
 
-Palette reduce(const ImageView& image, TextSink& out, Variant variant) {
+namespace {
+
+void announce(PassObserver* observer, PassPhase phase) {
+    if (observer) observer->phaseBegins(phase);
+}
+
+}  // namespace
+
+Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObserver* observer) {
     const int workers = workersFor(image);
 
+    announce(observer, PassPhase::census);
     std::vector<ColorCount> colors = countColors(image, workers, variant);
     const std::int64_t pixelCount = image.empty() ? 0 : static_cast<std::int64_t>(image.width) * image.height;
     // The census's consistency check. It cannot fire (every colour has a pixel of
@@ -19,17 +30,20 @@ Palette reduce(const ImageView& image, TextSink& out, Variant variant) {
     if (static_cast<std::int64_t>(colors.size()) > pixelCount) out.write("Internal error in process()\n");
     out.write("color count: " + std::to_string(colors.size()) + "\n");
 
+    announce(observer, PassPhase::medianCut);
     std::vector<BoxRange> boxes;
     const std::int32_t paletteCount =
-        cutBoxes(colors.data(), static_cast<std::uint32_t>(colors.size()), kMaxPaletteEntries, boxes);
+        cutBoxes(colors.data(), static_cast<std::uint32_t>(colors.size()), kMaxPaletteEntries, boxes, variant, workers);
     out.write("palette count:" + std::to_string(paletteCount) + "\n");
 
+    announce(observer, PassPhase::palette);
     const std::vector<BoxSums> sums = sumBoxes(colors.data(), boxes);
     std::vector<ColorCount>().swap(colors);
     Palette palette;
     makePalette(sums.data(), paletteCount, palette, out);
 
-    remapImage(image, palette, paletteCount, workers, nullptr, nullptr, variant);
+    announce(observer, PassPhase::remap);
+    remapImage(image, palette, paletteCount, workers, nullptr, nullptr, variant, observer);
     return palette;
 }
 

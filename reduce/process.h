@@ -10,10 +10,13 @@
 
 #include "image_view.h"
 #include "palette.h"
+#include "pass_observer.h"
 #include "text_sink.h"
 
 // Returns the palette that every pixel now holds one colour of. The lowest
 // index of a colour in it is the entry that its pixels chose. Running short
 // of memory throws std::bad_alloc, with every worker thread of the pass
-// joined; the image may then be partly rewritten.
-Palette reduceImage(const ImageView& image, TextSink& out);
+// joined; the image may then be partly rewritten. `observer`, when given,
+// hears of each phase and of the remap's rows; the lines and the pixels are
+// the same with it or without.
+Palette reduceImage(const ImageView& image, TextSink& out, PassObserver* observer = nullptr);

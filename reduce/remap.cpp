@@ -1,5 +1,6 @@
 #include "nearest_entry.h"
 #include "pass_internals.h"
+#include "pass_observer.h"
 #include "phases.h"
 #include "wavefront.h"
 #include "workers.h"
@@ -156,6 +157,22 @@ struct RowAvx2 {
 };
 #endif
 
+// Tells the pass's observer how far the remap has come. Only worker 0 has
+// one, which runs on the thread that called the pass; it reports as it
+// starts a band, about every hundredth of the picture. The workers stay
+// within a band or two of each other, so the rows above that band are done.
+struct RowReport {
+    PassObserver* observer;
+    std::int32_t total;
+    std::int32_t next = 0;
+
+    void reached(std::int32_t y) {
+        if (!observer || y < next) return;
+        observer->rowsRemapped(y, total);
+        next = y + std::max(total / 100, 1);
+    }
+};
+
 // The rows of one band, as the wavefront drives them, and the search of the
 // worker that runs them. The search is moved in (its tables were made before
 // the workers started) so that it lives on the worker's own stack: the
@@ -168,8 +185,12 @@ struct Band {
     Nearest nearest;
     std::int32_t width;
     DiffusionRow rows[kBand];
+    RowReport report;
 
-    void start(std::int32_t i, std::int32_t y, const double* from, double* to) { rows[i].start(image, y, from, to); }
+    void start(std::int32_t i, std::int32_t y, const double* from, double* to) {
+        if (i == 0) report.reached(y);
+        rows[i].start(image, y, from, to);
+    }
     void step(std::int32_t i, std::int32_t x) { rows[i].step(x, nearest); }
     void finish(std::int32_t i) { rows[i].finish(width); }
 };
@@ -177,52 +198,56 @@ struct Band {
 // Each instance is made one piece with everything it calls, so that the
 // vector version's rows and search are compiled for the vector unit.
 __attribute__((flatten)) void remapBandsPlain(Wavefront& wave, int worker, NearestEntry& nearest,
-                                              const ImageView& image) {
+                                              const ImageView& image, PassObserver* observer) {
     nearest.prepare();
-    Band<NearestEntry, PlainRow> band{image, std::move(nearest), image.width, {}};
+    Band<NearestEntry, PlainRow> band{image, std::move(nearest), image.width, {}, {observer, image.height}};
     wave.run(worker, band);
 }
 
 #ifdef CR_HAVE_AVX2_PATH
 __attribute__((flatten, target("avx2"))) void remapBandsAvx2(Wavefront& wave, int worker, NearestEntryAvx2& nearest,
-                                                             const ImageView& image) {
+                                                             const ImageView& image, PassObserver* observer) {
     nearest.prepare();
-    Band<NearestEntryAvx2, RowAvx2> band{image, std::move(nearest), image.width, {}};
+    Band<NearestEntryAvx2, RowAvx2> band{image, std::move(nearest), image.width, {}, {observer, image.height}};
     wave.run(worker, band);
 }
 #endif
 
 template <typename Nearest>
-void remapWith(void (*bands)(Wavefront&, int, Nearest&, const ImageView&), const ImageView& image,
+void remapWith(void (*bands)(Wavefront&, int, Nearest&, const ImageView&, PassObserver*), const ImageView& image,
                const Palette& palette, std::int32_t paletteCount, int workers, const double* firstRow,
-               double* lastRow) {
+               double* lastRow, PassObserver* observer) {
     Wavefront wave(image.width, image.height, workers, firstRow);
     // Every worker's search tables are made here, before any thread starts,
     // so that a shortage of memory is met on the calling thread.
+    const typename Nearest::Shared shared(palette, paletteCount);
     std::vector<Nearest> searches;
     searches.reserve(static_cast<std::size_t>(wave.mostWorkers()));
-    for (int w = 0; w < wave.mostWorkers(); ++w) searches.emplace_back(palette, paletteCount);
+    for (int w = 0; w < wave.mostWorkers(); ++w) searches.emplace_back(shared);
     runWorkers(
         wave.mostWorkers(), [&wave](int started) { wave.layOut(started); },
-        [&](int worker) { bands(wave, worker, searches[static_cast<std::size_t>(worker)], image); });
+        [&](int worker) {
+            bands(wave, worker, searches[static_cast<std::size_t>(worker)], image, worker == 0 ? observer : nullptr);
+        });
     if (lastRow) std::copy(wave.lastRow(), wave.lastRow() + wave.rowDoubles(), lastRow);
 }
 
 }  // namespace
 
 void remapImage(const ImageView& image, const Palette& palette, std::int32_t paletteCount, int workers,
-                const double* firstRow, double* lastRow, Variant variant) {
+                const double* firstRow, double* lastRow, Variant variant, PassObserver* observer) {
     if (image.empty()) return;
     assert(paletteCount >= 1 && paletteCount <= kMaxPaletteEntries);
 #ifdef CR_HAVE_AVX2_PATH
     if (variant == Variant::Best && haveAvx2()) {
-        remapWith<NearestEntryAvx2>(remapBandsAvx2, image, palette, paletteCount, workers, firstRow, lastRow);
+        remapWith<NearestEntryAvx2>(remapBandsAvx2, image, palette, paletteCount, workers, firstRow, lastRow,
+                                    observer);
         return;
     }
 #else
     (void)variant;
 #endif
-    remapWith<NearestEntry>(remapBandsPlain, image, palette, paletteCount, workers, firstRow, lastRow);
+    remapWith<NearestEntry>(remapBandsPlain, image, palette, paletteCount, workers, firstRow, lastRow, observer);
 }
 
 }  // namespace pass

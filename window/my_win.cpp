@@ -40,7 +40,7 @@ void MyWin::open(dib24* shown) {
 
 void MyWin::process() {
     FileSink out(stdout);
-    reduceImage(image->view(), out);
+    palette = reduceImage(image->view(), out);
     // The statistics are out before the window shows, even through a pipe.
     std::fflush(stdout);
 }

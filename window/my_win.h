@@ -5,6 +5,7 @@
 
 #include "dib24.h"
 #include "nwindow.h"
+#include "palette.h"
 
 #include <exception>
 
@@ -26,6 +27,8 @@ public:
     static constexpr DWORD kViewerStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
     dib24* image;
+    // The pass's palette once it has run (no entries before).
+    Palette palette;
     // Set when the pass failed inside creation (then no window was made).
     std::exception_ptr failure;
 };

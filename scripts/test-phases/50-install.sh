@@ -78,14 +78,16 @@ for program in reducebmp reduceview; do
   [ ! -s "$scratch/err" ] || fail "$program --version wrote to standard error"
   for option in --help -h; do
     "$dest/usr/bin/$program" "$option" >"$scratch/out" 2>"$scratch/err" || fail "$program $option failed"
-    head -n1 "$scratch/out" | grep -q "^usage: $program " || fail "$program $option: no usage line"
+    head -n1 "$scratch/out" | grep -q "^Usage: $program " || fail "$program $option: no usage line"
     [ ! -s "$scratch/err" ] || fail "$program $option wrote to standard error"
   done
 done
 status=0
 "$dest/usr/bin/reducebmp" >"$scratch/out" 2>"$scratch/err" || status=$?
-[ "$status" -eq 2 ] && [ "$(cat "$scratch/err")" = "usage: reducebmp IN OUT.bmp|OUT.png" ] && [ ! -s "$scratch/out" ] ||
-  fail "reducebmp without arguments: exit $status, not the usage line on standard error"
+wrong="reducebmp: missing the input and output paths
+Try 'reducebmp --help' for more information."
+[ "$status" -eq 2 ] && [ "$(cat "$scratch/err")" = "$wrong" ] && [ ! -s "$scratch/out" ] ||
+  fail "reducebmp without arguments: exit $status, not what is missing on standard error"
 
 echo "-- the .deb"
 (cd "$package_build" && cpack -G DEB >/dev/null)

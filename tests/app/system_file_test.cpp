@@ -1,7 +1,8 @@
 // The temporary output file as each system makes it: never over a file that
 // exists, and removable while it is still open, which is how an ending
 // signal (on Windows, the console's handler on a thread of its own) removes
-// it while the program is writing.
+// it while the program is writing. And which file a name or a stream leads
+// to, which keeps the converter from writing over its input.
 #include "system_file.h"
 #include "temp_dir.h"
 
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace {
@@ -52,6 +54,40 @@ TEST_F(SystemFileTest, AFolderThatDoesNotExistIsReported) {
     errno = 0;
     EXPECT_EQ(createNewFile(file("missing/out.part")), nullptr);
     EXPECT_EQ(errno, ENOENT);
+}
+
+TEST_F(SystemFileTest, TwoNamesOfOneFileHaveOneIdentityAndAnOpenStreamToo) {
+    const std::string path = file("photo.bmp");
+    std::FILE* made = createNewFile(path);
+    ASSERT_NE(made, nullptr);
+    ASSERT_EQ(std::fclose(made), 0);
+    std::FILE* other = createNewFile(file("other.bmp"));
+    ASSERT_NE(other, nullptr);
+    ASSERT_EQ(std::fclose(other), 0);
+    fs::create_hard_link(pathFromNarrow(path), pathFromNarrow(file("hard.bmp")));
+
+    const std::optional<FileIdentity> photo = identifyFile(path);
+    ASSERT_TRUE(photo.has_value());
+    EXPECT_TRUE(photo->regular);
+    const std::string dotted = narrowFromPath(fs::path(folder_.path()) / "." / "photo.bmp");
+    for (const std::string& name : {dotted, file("hard.bmp")}) {
+        const std::optional<FileIdentity> same = identifyFile(name);
+        ASSERT_TRUE(same.has_value()) << name;
+        EXPECT_TRUE(*same == *photo) << name;
+    }
+    EXPECT_FALSE(*identifyFile(file("other.bmp")) == *photo);
+
+    std::FILE* stream = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(stream, nullptr);
+    const std::optional<FileIdentity> opened = identifyStream(stream);
+    std::fclose(stream);
+    ASSERT_TRUE(opened.has_value());
+    EXPECT_TRUE(*opened == *photo);
+
+    const std::optional<FileIdentity> folder = identifyFile(folder_.path());
+    ASSERT_TRUE(folder.has_value());
+    EXPECT_FALSE(folder->regular);
+    EXPECT_FALSE(identifyFile(file("missing.bmp")).has_value());
 }
 
 }  // namespace

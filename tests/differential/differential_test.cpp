@@ -354,6 +354,93 @@ TEST(Remap, ThreadedPassOnLargePicturesMatchesOneWorker) {
 }
 
 // ---------------------------------------------------------------------------
+// Millions of colours: where the census counts into one array from two
+// workers, the median cut shares boxes between workers, and the search meets
+// a new colour at nearly every pixel. Noise of 2 MP: about 1.97 million
+// colours, some of them on two or three pixels.
+
+const Picture& millionsOfColors() {
+    static const Picture picture = testsupport::noise(2048, 1024, 22);
+    return picture;
+}
+
+TEST(MillionsOfColors, CensusCountsEveryColorForEveryVariantAndWorkerCount) {
+    OwnedImage image(millionsOfColors());
+    std::vector<std::uint32_t> keys;
+    for (const Bgr& px : millionsOfColors().pixels) keys.push_back(px.r << 16 | px.g << 8 | px.b);
+    std::sort(keys.begin(), keys.end());
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> expected;
+    for (const std::uint32_t key : keys) {
+        if (!expected.empty() && expected.back().first == key) {
+            ++expected.back().second;
+        } else {
+            expected.emplace_back(key, 1);
+        }
+    }
+    ASSERT_GT(expected.size(), 1900000u);
+    for (const pass::Variant variant : {pass::Variant::Best, pass::Variant::Plain}) {
+        for (const int workers : {1, 2, 3}) {
+            const std::vector<pass::ColorCount> colors = pass::countColors(image.view(), workers, variant);
+            bool same = colors.size() == expected.size();
+            for (std::size_t i = 0; same && i < colors.size(); ++i) {
+                same = colors[i].key == expected[i].first && colors[i].count == expected[i].second;
+            }
+            EXPECT_TRUE(same) << workers << " workers, " << (variant == pass::Variant::Plain ? "plain" : "best");
+        }
+    }
+}
+
+// Each box as the sorted keys of its colours, by box number.
+std::vector<std::vector<std::uint32_t>> boxesOf(const std::vector<pass::ColorCount>& colors,
+                                                const std::vector<pass::BoxRange>& boxes) {
+    std::vector<std::vector<std::uint32_t>> members;
+    for (const pass::BoxRange& box : boxes) {
+        std::vector<std::uint32_t> keys;
+        for (std::uint32_t i = box.begin; i < box.end; ++i) keys.push_back(colors[i].key);
+        std::sort(keys.begin(), keys.end());
+        members.push_back(std::move(keys));
+    }
+    return members;
+}
+
+TEST(MillionsOfColors, MedianCutGivesEveryBoxTheSameColorsForAnyNumberOfWorkers) {
+    OwnedImage image(millionsOfColors());
+    const std::vector<pass::ColorCount> colors = pass::countColors(image.view(), 1);
+    const auto n = static_cast<std::uint32_t>(colors.size());
+    std::vector<pass::ColorCount> alone = colors;
+    std::vector<pass::BoxRange> aloneBoxes;
+    ASSERT_EQ(pass::cutBoxes(alone.data(), n, 256, aloneBoxes, pass::Variant::Plain, 1), 256);
+    const std::vector<std::vector<std::uint32_t>> expected = boxesOf(alone, aloneBoxes);
+    for (const auto& [variant, workers] : {std::pair{pass::Variant::Best, 2}, std::pair{pass::Variant::Plain, 3}}) {
+        std::vector<pass::ColorCount> shared = colors;
+        std::vector<pass::BoxRange> sharedBoxes;
+        EXPECT_EQ(pass::cutBoxes(shared.data(), n, 256, sharedBoxes, variant, workers), 256);
+        EXPECT_TRUE(boxesOf(shared, sharedBoxes) == expected)
+            << workers << " workers, " << (variant == pass::Variant::Plain ? "plain" : "best");
+    }
+    // A limit reached in the middle of a depth drops the boxes after it.
+    std::vector<pass::ColorCount> few = colors;
+    std::vector<pass::BoxRange> fewBoxes;
+    EXPECT_EQ(pass::cutBoxes(few.data(), n, 100, fewBoxes, pass::Variant::Best, 2), 100);
+    std::vector<pass::ColorCount> fewAlone = colors;
+    std::vector<pass::BoxRange> fewAloneBoxes;
+    pass::cutBoxes(fewAlone.data(), n, 100, fewAloneBoxes, pass::Variant::Plain, 1);
+    EXPECT_TRUE(boxesOf(few, fewBoxes) == boxesOf(fewAlone, fewAloneBoxes));
+}
+
+TEST(MillionsOfColors, BestVariantPrintsAndLeavesWhatThePlainVariantDoes) {
+    OwnedImage plain(millionsOfColors());
+    StringSink plainText;
+    const Palette plainPalette = pass::reduce(plain.view(), plainText, pass::Variant::Plain);
+    OwnedImage best(millionsOfColors());
+    StringSink bestText;
+    const Palette bestPalette = pass::reduce(best.view(), bestText, pass::Variant::Best);
+    EXPECT_EQ(bestText.text(), plainText.text());
+    EXPECT_EQ(bestPalette.rgb, plainPalette.rgb);
+    EXPECT_TRUE(bytesOf(best) == bytesOf(plain)) << "pixels differ";
+}
+
+// ---------------------------------------------------------------------------
 // The arithmetic the fast search relies on, checked for every value.
 
 TEST(Distance, WeightedBlueEqualsTruncatedProductWithSixTenthsForEveryDifference) {

@@ -132,7 +132,8 @@ TEST_F(ViewerWithoutDisplay, HelpAndVersionAnswerOnStandardOutputWithoutAWindow)
     for (const char* option : {"--help", "-h"}) {
         const Exit r = run({e2e::reduceview, option, "ignored.bmp"}, display);
         EXPECT_EQ(r.exitCode, 0) << option;
-        EXPECT_EQ(r.out.rfind("usage: reduceview IN\n", 0), 0u) << r.out;
+        EXPECT_EQ(r.out.rfind("Usage: reduceview [OPTION]... IN\n", 0), 0u) << r.out;
+        EXPECT_NE(r.out.find("--verbose"), std::string::npos) << r.out;
         EXPECT_EQ(r.err, "") << option;
     }
     const Exit version = run({e2e::reduceview, "--version"}, display);
@@ -141,8 +142,7 @@ TEST_F(ViewerWithoutDisplay, HelpAndVersionAnswerOnStandardOutputWithoutAWindow)
     EXPECT_EQ(version.err, "");
 }
 
-// "--" makes the next argument the path whatever it looks like; alone it
-// leaves no path, which is the silent exit of a bare "reduceview".
+// "--" makes the next argument the path whatever it looks like.
 TEST_F(ViewerWithoutDisplay, ADoubleDashMakesTheNextArgumentThePath) {
     const std::string input = write("in.bmp", testsupport::bmp24(testsupport::gradient(6, 4)));
     const Exit opened = run({e2e::reduceview, "--", input}, noDisplay);
@@ -153,10 +153,44 @@ TEST_F(ViewerWithoutDisplay, ADoubleDashMakesTheNextArgumentThePath) {
     EXPECT_EQ(named.exitCode, 1);
     EXPECT_EQ(named.out, "Cannot load input file : --version\n");
 
-    const Exit alone = run({e2e::reduceview, "--"}, noDisplay);
-    EXPECT_EQ(alone.exitCode, 1);
-    EXPECT_EQ(alone.out, "");
-    EXPECT_EQ(alone.err, "");
+}
+
+// Only a bare "reduceview" exits silently; options without a path, or
+// options it does not know, are told what is wrong.
+TEST_F(ViewerWithoutDisplay, AWrongCommandLineSaysWhatIsWrongAndExitsWithTwo) {
+    const std::string input = write("in.bmp", testsupport::bmp24(testsupport::gradient(6, 4)));
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--"}, "missing the input path"},
+        {{"-v"}, "missing the input path"},
+        {{"--foo", input}, "unrecognized option '--foo'"},
+        {{"-q", input}, "invalid option -- 'q'"},  // the converter's, not the viewer's
+    };
+    for (const auto& [arguments, message] : cases) {
+        std::vector<std::string> command = {e2e::reduceview};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        const Exit r = run(command, noDisplay);
+        EXPECT_EQ(r.exitCode, 2) << message;
+        EXPECT_EQ(r.out, "") << message;
+        EXPECT_EQ(r.err, "reduceview: " + message + "\nTry 'reduceview --help' for more information.\n");
+    }
+}
+
+// -v: once the pass has run, the converter's quality line, on standard
+// error; standard output as without it. "-" reads standard input.
+TEST_F(ViewerWithoutDisplay, VerbosePrintsTheConvertersQualityLine) {
+    const std::string input = write("in.bmp", testsupport::bmp24(testsupport::testCard(33, 21)));
+    const Exit batch = run({e2e::reducebmp, "-v", input, dir.file("reduced.bmp")}, noDisplay);
+    ASSERT_EQ(batch.exitCode, 0) << batch.err;
+    const std::string quality = batch.err.substr(batch.err.find("quality: "));
+
+    testsupport::Command viewer({e2e::reduceview, "-v", "-"}, noDisplay);
+    viewer.in = testsupport::Stream::file(input);
+    const Exit r = testsupport::run(viewer);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, batch.out);
+    EXPECT_NE(r.err.find("no display available"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\n" + quality), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
 }
 
 TEST_F(ViewerWithoutDisplay, AnUnreachableDisplayIsLikeNone) {

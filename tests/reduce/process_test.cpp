@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <thread>
+#include <vector>
+
 using namespace testsupport;
 
 namespace {
@@ -64,4 +68,65 @@ TEST(ReductionPass, FewColorsGiveOneBoxEach) {
     OwnedImage image(picture);
     const std::string report = reduce(image);
     EXPECT_EQ(report.rfind("color count: 40\npalette count:40\n", 0), 0u);
+}
+
+namespace {
+
+// What an observer hears of one pass, and on which thread.
+class RecordingObserver final : public PassObserver {
+public:
+    void phaseBegins(PassPhase phase) override {
+        phases.push_back(phase);
+        onCallingThread = onCallingThread && std::this_thread::get_id() == caller;
+    }
+    void rowsRemapped(std::int32_t done, std::int32_t total) override {
+        rows.push_back(done);
+        totals.push_back(total);
+        onCallingThread = onCallingThread && std::this_thread::get_id() == caller;
+    }
+
+    std::thread::id caller = std::this_thread::get_id();
+    bool onCallingThread = true;
+    std::vector<PassPhase> phases;
+    std::vector<std::int32_t> rows;
+    std::vector<std::int32_t> totals;
+};
+
+}  // namespace
+
+// The observer hears the phases in order and the remap's rows on the calling
+// thread, and the pass prints and leaves exactly what it does without one:
+// small pictures (one worker) and large ones (several), and no pixel at all.
+TEST(ReductionPass, AnObserverHearsThePhasesAndRowsAndChangesNothing) {
+    const Picture pictures[] = {testCard(37, 23), testCard(400, 300, 7), Picture(0, 0)};
+    for (const Picture& picture : pictures) {
+        SCOPED_TRACE(::testing::Message() << picture.width << " x " << picture.height);
+        OwnedImage plain(picture);
+        OwnedImage observed(picture);
+        StringSink plainOut;
+        StringSink observedOut;
+        const Palette plainPalette = reduceImage(plain.view(), plainOut);
+        RecordingObserver observer;
+        const Palette observedPalette = reduceImage(observed.view(), observedOut, &observer);
+        EXPECT_EQ(observedOut.text(), plainOut.text());
+        EXPECT_EQ(observed.picture(), plain.picture());
+        EXPECT_EQ(observedPalette.rgb, plainPalette.rgb);
+
+        const std::vector<PassPhase> order = {PassPhase::census, PassPhase::medianCut, PassPhase::palette,
+                                              PassPhase::remap};
+        EXPECT_EQ(observer.phases, order);
+        EXPECT_TRUE(observer.onCallingThread);
+        if (picture.height == 0) {
+            EXPECT_TRUE(observer.rows.empty());
+            continue;
+        }
+        ASSERT_FALSE(observer.rows.empty());
+        EXPECT_LE(observer.rows.size(), 101u);
+        EXPECT_EQ(observer.rows.front(), 0);
+        EXPECT_TRUE(std::is_sorted(observer.rows.begin(), observer.rows.end()));
+        EXPECT_LT(observer.rows.back(), picture.height);
+        // Reports reach the last hundredth of the picture, so a share shown from them ends near 100 %.
+        EXPECT_GE(observer.rows.back() + picture.height / 100 + 4, picture.height);
+        for (const std::int32_t total : observer.totals) EXPECT_EQ(total, picture.height);
+    }
 }

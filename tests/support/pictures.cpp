@@ -9,6 +9,21 @@ namespace {
 
 std::uint8_t clampByte(double v) { return static_cast<std::uint8_t>(std::clamp(v, 0.0, 255.0)); }
 
+// A one-to-one map of the 24-bit keys onto themselves: each step (xor with a
+// shifted copy, multiplication by an odd number, addition, all modulo 2^24)
+// can be undone, so distinct keys stay distinct.
+std::uint32_t scramble(std::uint32_t key, std::uint32_t seed) {
+    constexpr std::uint32_t kMask = 0xFFFFFFu;
+    std::uint32_t x = (key + seed * 0x9E3779u) & kMask;
+    for (int round = 0; round < 3; ++round) {
+        x ^= x >> 13;
+        x = (x * 0x2C1B3Du) & kMask;
+        x ^= x >> 11;
+        x = (x + 0x5BD1E9u) & kMask;
+    }
+    return x;
+}
+
 }  // namespace
 
 Bgr rgb(int red, int green, int blue) {
@@ -98,6 +113,17 @@ Picture fewColors(std::int32_t width, std::int32_t height, int colors, std::uint
         p.pixels[i] = i < set.size() ? set[i] : set[random() % set.size()];
     }
     std::shuffle(p.pixels.begin(), p.pixels.end(), random);
+    return p;
+}
+
+Picture distinctColors(std::int32_t width, std::int32_t height, bool keyOrder, std::uint32_t seed) {
+    Picture p(width, height);
+    for (std::size_t i = 0; i < p.pixels.size(); ++i) {
+        const auto index = static_cast<std::uint32_t>(i & 0xFFFFFFu);
+        const std::uint32_t key = keyOrder ? index : scramble(index, seed);
+        p.pixels[i] = {static_cast<std::uint8_t>(key), static_cast<std::uint8_t>(key >> 8),
+                       static_cast<std::uint8_t>(key >> 16)};
+    }
     return p;
 }
 

@@ -27,6 +27,11 @@ Picture gradient(std::int32_t width, std::int32_t height);
 // `colours` distinct colours scattered at random (every one used when the
 // picture has at least that many pixels).
 Picture fewColors(std::int32_t width, std::int32_t height, int colors, std::uint32_t seed);
+// Every pixel a colour of its own while the picture has at most 2^24 pixels
+// (4096 x 4096 holds every colour once): pixel i, counted in picture order,
+// has key i in keyOrder, else key i through a fixed scrambling of the 24-bit
+// keys chosen by `seed`, so that neighbours share nothing.
+Picture distinctColors(std::int32_t width, std::int32_t height, bool keyOrder, std::uint32_t seed = 1);
 
 // A bottom-up, 4-byte-padded 24-bit buffer, as the program's images are.
 class OwnedImage {

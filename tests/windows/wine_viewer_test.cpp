@@ -107,6 +107,14 @@ std::string textDifference(const std::string& got, const std::string& want) {
     }
 }
 
+// The line of the text that begins with `start`, or "".
+std::string lineStarting(const std::string& text, const std::string& start) {
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind(start, 0) == 0) return line;
+    return {};
+}
+
 class WineTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -289,6 +297,85 @@ TEST_F(WineTest, TheBatchConverterWritesToNamesBeyondAscii) {
     }
     for (const auto& entry : fs::directory_iterator(dir))
         EXPECT_NE(entry.path().extension(), ".part") << "left behind: " << entry.path();
+}
+
+// Files, not names: every other name of the input, a different case among
+// them, is refused before anything is read or written.
+TEST_F(WineTest, TheBatchConverterRefusesToReplaceItsInputByAnyName) {
+    const Locale& locale = kLocales[0];
+    const Bytes original = bmp24(testCard(21, 13, 4));
+    writeFile((dir / "photo.bmp").string(), original);
+    fs::create_hard_link(dir / "photo.bmp", dir / "hard.bmp");
+    std::string windowsPath = "Z:" + (dir / "photo.bmp").string();
+    std::replace(windowsPath.begin(), windowsPath.end(), '/', '\\');
+    const std::pair<std::string, std::string> cases[] = {
+        {"photo.bmp", "photo.bmp"}, {"photo.bmp", "PHOTO.BMP"}, {"Photo.Bmp", "photo.bmp"},
+        {"photo.bmp", ".\\photo.bmp"}, {"photo.bmp", windowsPath}, {"hard.bmp", "photo.bmp"},
+    };
+    const std::vector<std::string> entries = folder.entries();
+    for (const auto& [in, out] : cases) {
+        SCOPED_TRACE(in + " " + out);
+        const Exit r = runToEnd(underWine("app/reducebmp.exe", {in, out}), dir, locale);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "reducebmp: " + in + ": the output would replace the input\r\n");
+        EXPECT_TRUE(readFile((dir / "photo.bmp").string()) == original);
+        EXPECT_EQ(folder.entries(), entries);
+    }
+    testsupport::Command fromInput = inLocale(underWine("app/reducebmp.exe", {"-", "PHOTO.bmp"}), dir, locale);
+    fromInput.in = Stream::file((dir / "photo.bmp").string());
+    const Exit r = testsupport::run(fromInput, std::chrono::minutes(1));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "reducebmp: standard input: the output would replace the input\r\n");
+    EXPECT_TRUE(readFile((dir / "photo.bmp").string()) == original);
+}
+
+// "-" in and out in binary mode (the picture's bytes as Linux writes them,
+// the statistics on standard error), -v's lines, and the command line's
+// messages from MinGW-w64's getopt_long, all as on Linux.
+TEST_F(WineTest, TheBatchConverterStreamsReportsAndParsesLikeLinux) {
+    const Locale& locale = kLocales[0];
+    writeFile((dir / "in.bmp").string(), bmp24(testCard(53, 31, 6)));
+    const Exit onLinux = runToEnd({REDUCEBMP_PATH, "-v", "in.bmp", "linux.bmp"}, dir, locale);
+    ASSERT_EQ(onLinux.exitCode, 0) << onLinux.err;
+    const Bytes picture = readFile((dir / "linux.bmp").string());
+    bool crlf = false;
+
+    testsupport::Command streams = inLocale(underWine("app/reducebmp.exe", {"-", "-"}), dir, locale);
+    streams.in = Stream::file((dir / "in.bmp").string());
+    const Exit streamed = testsupport::run(streams, std::chrono::minutes(1));
+    EXPECT_EQ(streamed.exitCode, 0) << streamed.err;
+    EXPECT_TRUE(Bytes(streamed.out.begin(), streamed.out.end()) == picture) << "the picture on standard output";
+    EXPECT_EQ(textDifference(withoutCarriageReturns(streamed.err, crlf), onLinux.out), "");
+
+    const Exit verbose = runToEnd(underWine("app/reducebmp.exe", {"-v", "in.bmp", "windows.bmp"}), dir, locale);
+    EXPECT_EQ(verbose.exitCode, 0) << verbose.err;
+    EXPECT_EQ(textDifference(withoutCarriageReturns(verbose.out, crlf), onLinux.out), "");
+    const std::string linuxErr = onLinux.err;
+    const std::string windowsErr = withoutCarriageReturns(verbose.err, crlf);
+    EXPECT_TRUE(crlf);
+    // The input and quality lines alike; the times line is the machine's.
+    for (const char* line : {"input: ", "quality: ", "times: "}) {
+        SCOPED_TRACE(line);
+        const std::string got = lineStarting(windowsErr, line);
+        ASSERT_NE(got, "") << windowsErr;
+        if (std::string(line) != "times: ") {
+            EXPECT_EQ(got, lineStarting(linuxErr, line));
+        }
+    }
+
+    const std::vector<std::string> wrong[] = {
+        {}, {"in.bmp"}, {"--foo", "a", "b"}, {"--ver", "a", "b"}, {"--quiet=1", "a", "b"}, {"-o", "out.bmp"},
+        {"-qx", "a", "b"}, {"a", "b", "-v"},
+    };
+    for (const auto& arguments : wrong) {
+        std::vector<std::string> linuxCommand{REDUCEBMP_PATH};
+        linuxCommand.insert(linuxCommand.end(), arguments.begin(), arguments.end());
+        const Exit want = runToEnd(linuxCommand, dir, locale);
+        const Exit got = runToEnd(underWine("app/reducebmp.exe", arguments), dir, locale);
+        EXPECT_EQ(got.exitCode, 2);
+        EXPECT_EQ(withoutCarriageReturns(got.err, crlf), want.err);
+    }
 }
 
 // ---------------------------------------------------------------- resources
