@@ -2,28 +2,21 @@
 // statistics and the output bytes of the same pixels saved as a 24-bit BMP,
 // the indexed PNG it writes holds the palette and pixels of its indexed BMP,
 // the output's extension chooses the format (others are refused before any
-// work), and transparency is said to be shown over white.
-#include "bmp_builder.h"
-#include "child_process.h"
+// work), and transparency is said to be shown over white; PNG and JPEG
+// through standard input.
+#include "converter_support.h"
 #include "picture_files.h"
-#include "pictures.h"
-#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
 using namespace testsupport;
+using namespace converter;
 
 namespace {
 
-class ReducebmpPictures : public ::testing::Test {
-protected:
-    Exit run(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), REDUCEBMP_PATH);
-        return testsupport::run(arguments);
-    }
-    std::string path(const std::string& name) const { return dir.file(name); }
-    TempDir dir;
-};
+class ReducebmpPictures : public Reducebmp {};
+
+std::string textOf(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 // The BMP's pixels as a picture: its palette applied to its indices.
 Picture indexedBmpPicture(const Bytes& bmp, std::vector<Bgr>& palette) {
@@ -122,6 +115,25 @@ TEST_F(ReducebmpPictures, TransparencyIsShownOverWhiteAndSaidSo) {
     ASSERT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, "reducebmp: " + path("clear.png") + ": the picture's transparency is shown over white\n");
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "color count: 4");
+}
+
+// Standard input is told by its content like a file, through a pipe too,
+// and "-" as the output, which has no extension, is a BMP.
+TEST_F(ReducebmpPictures, PngAndJpegStreamsAreReadFromStandardInput) {
+    const Bytes png = pngOfPicture(testCard(29, 17, 5), 3780);
+    const Bytes jpeg = jpegFile(testCard(29, 17, 5), JpegSpec{true});
+    for (const auto& [name, file] : {std::pair<std::string, Bytes>{"in.png", png}, {"in.jpg", jpeg}}) {
+        SCOPED_TRACE(name);
+        writeFile(path(name), file);
+        const Exit fromFile = run({path(name), path(name + ".bmp")});
+        ASSERT_EQ(fromFile.exitCode, 0) << fromFile.err;
+        Command piped = command({"-", "-"});
+        piped.in = Stream::text(textOf(file));
+        const Exit streamed = run(piped);
+        EXPECT_EQ(streamed.exitCode, 0) << streamed.err;
+        EXPECT_EQ(streamed.out, textOf(readFile(path(name + ".bmp"))));
+        EXPECT_EQ(streamed.err, fromFile.out);
+    }
 }
 
 TEST_F(ReducebmpPictures, AJpegIsReducedAsTheDecodedPicture) {
