@@ -23,7 +23,9 @@ void reportLoadNotes(const char* program, const char* path, const LoadStatus& st
 // are named but not read (picture_failure.cpp).
 std::string pictureFailureReason(const PictureReadStatus& status);
 
-// Words that the readers' reasons share.
+// Words that the readers' reasons and the description of what was read share.
+const char* pictureFormatName(PictureFormat format);  // "PNG", "OS/2 icon"
+const char* pngColorTypeName(int colorType);          // "greyscale with alpha"
 std::string systemReason(const char* what, int error);  // "cannot read (Is a directory)"
 std::string tooLargeReason(std::int64_t width, std::int64_t height);
 std::string noMemoryReason(std::int64_t width, std::int64_t height);

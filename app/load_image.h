@@ -23,5 +23,7 @@ struct LoadStatus {
 bool loadImage(dib24& image, const char* path, LoadStatus& status);
 bool loadImage(dib24& image, const char* path);
 
-// What was loaded, for --verbose: "BMP, 24 bits per pixel, 320 x 240 pixels".
+// What was loaded, for --verbose: "BMP, 24 bits per pixel, 320 x 240 pixels",
+// "PNG, RGBA, 16 bits per sample, 320 x 240 pixels", "PNG, palette, 4 bits
+// per index, ...", "JPEG, colour (3 components), 320 x 240 pixels".
 std::string describeLoaded(const LoadStatus& status, const dib24& image);

@@ -9,33 +9,6 @@ namespace {
 
 std::string n(std::int64_t value) { return std::to_string(value); }
 
-const char* formatName(PictureFormat format) {
-    switch (format) {
-        case PictureFormat::bmp: return "BMP";
-        case PictureFormat::png: return "PNG";
-        case PictureFormat::jpeg: return "JPEG";
-        case PictureFormat::gif: return "GIF";
-        case PictureFormat::tiff: return "TIFF";
-        case PictureFormat::webp: return "WebP";
-        case PictureFormat::os2BitmapArray: return "OS/2 bitmap array";
-        case PictureFormat::os2Icon: return "OS/2 icon";
-        case PictureFormat::os2ColorIcon: return "OS/2 colour icon";
-        case PictureFormat::os2Pointer: return "OS/2 pointer";
-        case PictureFormat::os2ColorPointer: return "OS/2 colour pointer";
-    }
-    return "this format";
-}
-
-const char* colorTypeName(int type) {
-    switch (type) {
-        case 0: return "greyscale";
-        case 2: return "RGB";
-        case 3: return "palette";
-        case 4: return "greyscale with alpha";
-        default: return "RGBA";
-    }
-}
-
 const char* depthsOf(int type) {
     switch (type) {
         case 0: return "1, 2, 4, 8 or 16";
@@ -66,8 +39,35 @@ std::string jpegColorReason(const PictureReadStatus& s) {
 
 }  // namespace
 
+const char* pictureFormatName(PictureFormat format) {
+    switch (format) {
+        case PictureFormat::bmp: return "BMP";
+        case PictureFormat::png: return "PNG";
+        case PictureFormat::jpeg: return "JPEG";
+        case PictureFormat::gif: return "GIF";
+        case PictureFormat::tiff: return "TIFF";
+        case PictureFormat::webp: return "WebP";
+        case PictureFormat::os2BitmapArray: return "OS/2 bitmap array";
+        case PictureFormat::os2Icon: return "OS/2 icon";
+        case PictureFormat::os2ColorIcon: return "OS/2 colour icon";
+        case PictureFormat::os2Pointer: return "OS/2 pointer";
+        case PictureFormat::os2ColorPointer: return "OS/2 colour pointer";
+    }
+    return "this format";
+}
+
+const char* pngColorTypeName(int type) {
+    switch (type) {
+        case 0: return "greyscale";
+        case 2: return "RGB";
+        case 3: return "palette";
+        case 4: return "greyscale with alpha";
+        default: return "RGBA";
+    }
+}
+
 std::string pictureFailureReason(const PictureReadStatus& s) {
-    const std::string format = formatName(s.format);
+    const std::string format = pictureFormatName(s.format);
     const std::string picture = n(s.width) + " x " + n(s.height);
     switch (s.refusal) {
         case PictureRefusal::none: return "no error";
@@ -82,7 +82,7 @@ std::string pictureFailureReason(const PictureReadStatus& s) {
         case PictureRefusal::pngBadSize: return "PNG picture of " + picture + " pixels is not valid";
         case PictureRefusal::pngColorType: return "PNG colour type " + n(s.colorType) + " is not valid (0, 2, 3, 4 or 6)";
         case PictureRefusal::pngBitDepth:
-            return "PNG bit depth " + n(s.bitDepth) + " is not valid for " + colorTypeName(s.colorType) + " (" +
+            return "PNG bit depth " + n(s.bitDepth) + " is not valid for " + pngColorTypeName(s.colorType) + " (" +
                    depthsOf(s.colorType) + ")";
         case PictureRefusal::pngMethod:
             return std::string("PNG ") + methodName(s.method) + " method " + n(s.value) + " is not known";

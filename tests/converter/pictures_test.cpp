@@ -3,7 +3,7 @@
 // the indexed PNG it writes holds the palette and pixels of its indexed BMP,
 // the output's extension chooses the format (others are refused before any
 // work), and transparency is said to be shown over white; PNG and JPEG
-// through standard input.
+// through standard input, and -v's line on the input.
 #include "converter_support.h"
 #include "picture_files.h"
 
@@ -133,6 +133,28 @@ TEST_F(ReducebmpPictures, PngAndJpegStreamsAreReadFromStandardInput) {
         EXPECT_EQ(streamed.exitCode, 0) << streamed.err;
         EXPECT_EQ(streamed.out, textOf(readFile(path(name + ".bmp"))));
         EXPECT_EQ(streamed.err, fromFile.out);
+    }
+}
+
+TEST_F(ReducebmpPictures, VerboseNamesTheKindOfPngAndJpegInput) {
+    const std::vector<std::pair<Bytes, std::string>> inputs = {
+        {pngFile(rampPng(6, 16, false, 9, 4)), "PNG, RGBA, 16 bits per sample, 9 x 4 pixels"},
+        {pngFile(rampPng(3, 4, true, 7, 5)), "PNG, palette, 4 bits per index, 7 x 5 pixels"},
+        {pngFile(rampPng(0, 2, false, 6, 3)), "PNG, greyscale, 2 bits per sample, 6 x 3 pixels"},
+        {jpegFile(testCard(12, 10), JpegSpec{true}), "JPEG, greyscale (1 component), 12 x 10 pixels"},
+        {jpegFile(testCard(12, 10)), "JPEG, colour (3 components), 12 x 10 pixels"},
+        {bmp24(testCard(5, 3)), "BMP, 24 bits per pixel, 5 x 3 pixels"}};
+    for (const auto& [file, kind] : inputs) {
+        SCOPED_TRACE(kind);
+        writeFile(path("in"), file);
+        const Exit plain = run({path("in"), path("plain.png")});
+        const Exit verbose = run({"-v", path("in"), path("out.png")});
+        ASSERT_EQ(verbose.exitCode, 0) << verbose.err;
+        EXPECT_EQ(verbose.out, plain.out);
+        const std::string err = "\n" + verbose.err;
+        const std::size_t line = err.find("\ninput: ") + 1;
+        ASSERT_NE(line, 0u) << verbose.err;
+        EXPECT_EQ(err.substr(line, err.find('\n', line) - line), "input: " + kind);
     }
 }
 
