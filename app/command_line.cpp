@@ -71,11 +71,6 @@ int finishAnswer(const ProgramSynopsis& program) {
     return 1;
 }
 
-int wrong(const ProgramSynopsis& program, const std::string& what) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program.name, what.c_str(), program.name);
-    return 2;
-}
-
 class Options {
 public:
     explicit Options(const ProgramSynopsis& program) {
@@ -145,16 +140,21 @@ std::optional<int> checkPaths(const ProgramSynopsis& program, const std::vector<
     if (paths.size() == needed || (program.extraArgumentsIgnored && paths.size() > needed)) return std::nullopt;
     if (paths.size() > needed) {
         if (const std::string* option = misplacedOption(paths))
-            return wrong(program, "'" + *option + "' after a path: options come before the paths");
-        return wrong(program, "unexpected argument '" + paths[needed] + "' after the paths");
+            return refuseCommandLine(program, "'" + *option + "' after a path: options come before the paths");
+        return refuseCommandLine(program, "unexpected argument '" + paths[needed] + "' after the paths");
     }
     if (const std::string* option = misplacedOption(paths))
-        return wrong(program, "'" + *option + "' after a path: options come before the paths");
-    if (needed == 1) return wrong(program, "missing the input path");
-    return wrong(program, paths.empty() ? "missing the input and output paths" : "missing the output path");
+        return refuseCommandLine(program, "'" + *option + "' after a path: options come before the paths");
+    if (needed == 1) return refuseCommandLine(program, "missing the input path");
+    return refuseCommandLine(program, paths.empty() ? "missing the input and output paths" : "missing the output path");
 }
 
 }  // namespace
+
+int refuseCommandLine(const ProgramSynopsis& program, const std::string& what) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program.name, what.c_str(), program.name);
+    return 2;
+}
 
 std::optional<int> parseCommandLine(const ProgramSynopsis& program, int argc, char** argv, CommandLine& line) {
     line = CommandLine{};
@@ -180,9 +180,9 @@ std::optional<int> parseCommandLine(const ProgramSynopsis& program, int argc, ch
             case 'v': line.verbose = true; break;
             default: {
                 const char* argument = at < argc ? argv[at] : "";
-                if (startsWith(argument, "--")) return wrong(program, options.longOptionFault(argument));
+                if (startsWith(argument, "--")) return refuseCommandLine(program, options.longOptionFault(argument));
                 const char letter = static_cast<char>(optopt);
-                return wrong(program, std::string("invalid option -- '") + letter + "'");
+                return refuseCommandLine(program, std::string("invalid option -- '") + letter + "'");
             }
         }
     }

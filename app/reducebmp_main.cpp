@@ -154,12 +154,10 @@ int Conversion::run() {
 int main(int argc, char** argv) {
     CommandLine line;
     if (const std::optional<int> done = parseCommandLine(kReducebmpSynopsis, argc, argv, line)) return *done;
-    // Before the files are looked at.
+    // A wrong name is a wrong argument, found before the files are looked at
+    // (before the output is compared with the input, too).
     const std::optional<OutputFormat> format = outputFormatOf(line.paths[1]);
-    if (!format) {
-        std::fprintf(stderr, "reducebmp: %s\n", unknownOutputFormatMessage(line.paths[1]).c_str());
-        return 2;
-    }
+    if (!format) return refuseCommandLine(kReducebmpSynopsis, unknownOutputFormatMessage(line.paths[1]));
     handleEndingSignals();
     // A picture the reader accepts can still need more memory than the
     // machine has (the pass keeps two rows of doubles as wide as the image).

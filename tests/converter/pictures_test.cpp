@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace testsupport;
 using namespace converter;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -91,12 +94,19 @@ TEST_F(ReducebmpPictures, AnOutputNamedForNeitherFormatIsRefusedBeforeAnyWork) {
         const Exit r = run({path("in.bmp"), path(name)});
         EXPECT_EQ(r.exitCode, 2) << name;
         EXPECT_EQ(r.out, "") << name;
-        EXPECT_EQ(r.err, "reducebmp: cannot tell the output format from \"" + path(name) + "\"; name it .bmp or .png\n");
+        EXPECT_EQ(r.err, "reducebmp: cannot tell the output format from \"" + path(name) +
+                             "\"; name it .bmp or .png\nTry 'reducebmp --help' for more information.\n");
     }
-    // Refused before the input is even opened.
+    // Refused before the input is even opened, and before the output is
+    // compared with it: a wrong name is a wrong argument.
     const Exit missing = run({path("missing.bmp"), path("x.gif")});
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.bmp"});
+    fs::create_symlink(path("in.bmp"), path("in.gif"));
+    const Exit itself = run({path("in.bmp"), path("in.gif")});
+    EXPECT_EQ(itself.exitCode, 2) << itself.err;
+    EXPECT_NE(itself.err.find("cannot tell the output format"), std::string::npos) << itself.err;
+    fs::remove(path("in.gif"));
     // A name without an extension is a BMP, as before there was a choice.
     ASSERT_EQ(run({path("in.bmp"), path("plain")}).exitCode, 0);
     EXPECT_EQ(readFile(path("plain"))[0], 'B');
