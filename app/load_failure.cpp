@@ -93,8 +93,14 @@ void reportLoadFailure(const char* program, const char* path, const LoadStatus& 
     std::fprintf(stderr, "%s: %s: %s\n", program, path, loadFailureReason(status).c_str());
 }
 
+std::string loadNotes(const char* program, const char* path, const LoadStatus& status) {
+    if (!status.read.shownOverWhite) return "";
+    return std::string(program) + ": " + path + ": the picture's transparency is shown over white\n";
+}
+
 void reportLoadNotes(const char* program, const char* path, const LoadStatus& status) {
-    if (!status.read.shownOverWhite) return;
+    const std::string notes = loadNotes(program, path, status);
+    if (notes.empty()) return;
     std::fflush(stdout);
-    std::fprintf(stderr, "%s: %s: the picture's transparency is shown over white\n", program, path);
+    std::fputs(notes.c_str(), stderr);
 }

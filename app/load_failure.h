@@ -16,8 +16,10 @@ std::string loadFailureReason(const LoadStatus& status);
 void reportLoadFailure(const char* program, const char* path, const LoadStatus& status);
 
 // After a load: one line on standard error when the picture had transparent
-// or translucent pixels, which were put over white.
+// or translucent pixels, which were put over white. loadNotes gives the
+// lines ("" for none) to a caller that writes them itself.
 void reportLoadNotes(const char* program, const char* path, const LoadStatus& status);
+std::string loadNotes(const char* program, const char* path, const LoadStatus& status);
 
 // The words of the refusals of PNG and JPEG files, and of the formats that
 // are named but not read (picture_failure.cpp).

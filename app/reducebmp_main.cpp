@@ -60,6 +60,11 @@ private:
         std::fprintf(stderr, "reducebmp: %s\n", message.c_str());
         return 1;
     }
+    // A line on standard error that keeps clear of the progress line.
+    void note(const std::string& text) {
+        if (progress_) progress_->writeAbove(stderr, text);
+        else std::fputs(text.c_str(), stderr);
+    }
 
     const CommandLine& line_;
     const std::string& input_;
@@ -110,17 +115,15 @@ int Conversion::run() {
         reportLoadFailure("reducebmp", input_.c_str(), loadStatus);
         return 1;
     }
-    reportLoadNotes("reducebmp", input_.c_str(), loadStatus);
+    std::fflush(stdout);
+    note(loadNotes("reducebmp", input_.c_str(), loadStatus));
     // Opened before the pass so that an unwritable destination costs no work.
     OutputFile output(output_);
     if (!output.open()) return fail(output.error());
 
     PictureCopy original;
     const bool measured = line_.verbose && original.take(image.view());
-    if (line_.verbose && !measured) {
-        if (progress_) progress_->writeAbove(stderr, "reducebmp: not enough memory for the quality figures\n");
-        else std::fputs("reducebmp: not enough memory for the quality figures\n", stderr);
-    }
+    if (line_.verbose && !measured) note("reducebmp: not enough memory for the quality figures\n");
 
     FileSink plain(statistics);
     DiscardSink discard;

@@ -3,7 +3,8 @@
 // the indexed PNG it writes holds the palette and pixels of its indexed BMP,
 // the output's extension chooses the format (others are refused before any
 // work), and transparency is said to be shown over white; PNG and JPEG
-// through standard input, and -v's line on the input.
+// through standard input, -v's line on the input, and -q, which leaves
+// the note on transparency.
 #include "converter_support.h"
 #include "picture_files.h"
 
@@ -125,6 +126,12 @@ TEST_F(ReducebmpPictures, TransparencyIsShownOverWhiteAndSaidSo) {
     ASSERT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, "reducebmp: " + path("clear.png") + ": the picture's transparency is shown over white\n");
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "color count: 4");
+
+    // The note is on standard error, which -q leaves alone.
+    const Exit quiet = run({"-q", path("clear.png"), path("quiet.png")});
+    ASSERT_EQ(quiet.exitCode, 0);
+    EXPECT_EQ(quiet.out, "");
+    EXPECT_EQ(quiet.err, r.err);
 }
 
 // Standard input is told by its content like a file, through a pipe too,
