@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -36,13 +37,17 @@ std::string envOr(const char* name, const std::string& fallback) {
 
 fs::path windowsBuild() { return envOr("CR_WINDOWS_BUILD", ""); }
 
-Exit underWine(const std::string& program, const std::vector<std::string>& args, const fs::path& folder) {
+Command wineCommand(const std::string& program, const std::vector<std::string>& args, const fs::path& folder) {
     std::vector<std::string> argv{envOr("CR_WINE", "wine"), (windowsBuild() / program).string()};
     argv.insert(argv.end(), args.begin(), args.end());
     Command command(argv);
     command.workingFolder = folder.string();
     command.ownProcessGroup = true;
-    return run(command, std::chrono::minutes(2));
+    return command;
+}
+
+Exit underWine(const std::string& program, const std::vector<std::string>& args, const fs::path& folder) {
+    return run(wineCommand(program, args, folder), std::chrono::minutes(2));
 }
 
 struct LinuxRead {
@@ -66,6 +71,12 @@ std::string firstLine(const std::string& text) { return text.substr(0, text.find
 std::string textOf(const fs::path& path) {
     const Bytes bytes = readFile(path.string());
     return std::string(bytes.begin(), bytes.end());
+}
+
+// Text from a Windows program's standard error, which ends its lines in CR LF.
+std::string withoutCarriageReturns(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
 }
 
 class WinePictures : public ::testing::Test {
@@ -176,4 +187,32 @@ TEST_F(WinePictures, TheConvertersIndexedPngHoldsThePaletteAndPixelsOfItsBmp) {
         EXPECT_EQ(png.pelsPerMetreX, 3780u);
         EXPECT_FALSE(png.hasGamma);
     }
+}
+
+// Standard input is told by its content on Windows too, through a pipe, and
+// -v names the picture as on Linux; "-" as the output is a BMP, and an
+// output named for neither format is refused alike.
+TEST_F(WinePictures, TheConverterReadsAPngFromAPipeAndNamesItLikeLinux) {
+    const Bytes png = pngOfPicture(testCard(37, 23, 3), 3780);
+    writeFile((dir / "card.png").string(), png);
+    const Exit linux = run({REDUCEBMP_PATH, "-v", (dir / "card.png").string(), (dir / "linux.bmp").string()});
+    ASSERT_EQ(linux.exitCode, 0) << linux.err;
+
+    Command piped = wineCommand("app/reducebmp.exe", {"-v", "-", "-"}, dir);
+    piped.in = Stream::text(std::string(png.begin(), png.end()));
+    const Exit streamed = run(piped, std::chrono::minutes(2));
+    ASSERT_EQ(streamed.exitCode, 0) << streamed.err;
+    EXPECT_TRUE(Bytes(streamed.out.begin(), streamed.out.end()) == readFile((dir / "linux.bmp").string()));
+    const std::string err = withoutCarriageReturns(streamed.err);
+    // The statistics, then -v's lines; the input line as on Linux.
+    ASSERT_EQ(err.rfind(linux.out, 0), 0u) << err;
+    const std::string inputLine = firstLine(linux.err);
+    EXPECT_EQ(inputLine, "input: PNG, RGB, 8 bits per sample, 37 x 23 pixels");
+    EXPECT_EQ(firstLine(err.substr(linux.out.size())), inputLine);
+
+    // An output named for neither format: the same two lines, exit 2.
+    const Exit wrongOnLinux = run({REDUCEBMP_PATH, "card.png", "x.gif"});
+    const Exit wrong = underWine("app/reducebmp.exe", {"card.png", "x.gif"}, dir);
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_EQ(withoutCarriageReturns(wrong.err), wrongOnLinux.err);
 }
