@@ -44,6 +44,7 @@ int runViewer(int argc, char** argv) {
             reportLoadFailure("reduceview", input, loadStatus);
             return 1;
         }
+        reportLoadNotes("reduceview", input, loadStatus);
         // The picture as loaded, before the pass rewrites it: what Space and
         // the difference compare the reduced picture with, and what
         // --verbose measures it against. One copy serves them all; without
