@@ -9,8 +9,11 @@
 
 const ProgramSynopsis kReducebmpSynopsis{
     "reducebmp", "[OPTION]... IN OUT",
-    "Reduces the BMP image IN to at most 256 colours and writes it to OUT as an\n"
-    "8-bit indexed BMP. The statistics of the reduction go to standard output.\n"
+    "Reduces the image IN (BMP, PNG or JPEG, told by its content) to at most\n"
+    "256 colours and writes it to OUT in the format that OUT's extension names,\n"
+    "in any case: .bmp an 8-bit indexed BMP, .png an indexed PNG. An OUT without\n"
+    "an extension (such as /dev/null) is written as BMP. The statistics of the\n"
+    "reduction go to standard output.\n"
     "\n"
     "  -q, --quiet    print no statistics, nor the progress line\n"
     "  -v, --verbose  then print on standard error the input's kind and size, the\n"
@@ -23,20 +26,23 @@ const ProgramSynopsis kReducebmpSynopsis{
     "                 begins with a dash\n"
     "\n"
     "IN '-' reads the image from standard input; OUT '-' writes it to standard\n"
-    "output, and the statistics then go to standard error. OUT is written whole\n"
-    "or not at all (a stream cannot be: a failure there leaves part of it), and\n"
-    "never replaces IN. On a terminal, a run longer than a second shows its phase\n"
-    "on standard error.\n"
+    "output as BMP, and the statistics then go to standard error. OUT is written\n"
+    "whole or not at all (a stream cannot be: a failure there leaves part of it),\n"
+    "and never replaces IN. On a terminal, a run longer than a second shows its\n"
+    "phase on standard error. A picture with transparent pixels is shown over\n"
+    "white, with a note on standard error, which -q leaves in place.\n"
     "\n"
     "Exit status: 0 written; 1 failed (IN not loaded, OUT would replace IN, OUT or\n"
-    "the statistics not written, not enough memory); 2 wrong arguments.\n",
+    "the statistics not written, not enough memory); 2 wrong arguments, or OUT\n"
+    "named neither .bmp nor .png.\n",
     2, false, true};
 
 const ProgramSynopsis kReduceviewSynopsis{
     "reduceview", "[OPTION]... IN",
-    "Reduces the BMP image IN to at most 256 colours and shows the result in a\n"
-    "window until it is closed. The statistics of the reduction go to standard\n"
-    "output. Arguments after IN are ignored; IN '-' reads standard input.\n"
+    "Reduces the image IN (BMP, PNG or JPEG, told by its content) to at most\n"
+    "256 colours and shows the result in a window until it is closed. The\n"
+    "statistics of the reduction go to standard output. Arguments after IN are\n"
+    "ignored; IN '-' reads standard input.\n"
     "\n"
     "  -v, --verbose  once the image is reduced, print on standard error how close\n"
     "                 it is to IN, e.g.\n"
@@ -47,8 +53,22 @@ const ProgramSynopsis kReduceviewSynopsis{
     "      --         end of the options: what follows is IN, even if it begins\n"
     "                 with a dash\n"
     "\n"
-    "Exit status: 0 once the window is closed; 1 no argument at all, or IN could\n"
-    "not be loaded; 2 wrong arguments.\n",
+    "Exit status: 0 once the window is closed; 1 no argument at all, IN could not\n"
+    "be loaded, or the statistics could not be written; 2 wrong arguments.\n"
+    // The keys and the mouse in the window, as window/key_bindings.cpp binds them.
+    "\n"
+    "In the window:\n"
+    "  arrow keys, Page Up, Page Down, wheel  scroll (Shift and the wheel: sideways)\n"
+    "  left button dragged                    move the picture with the pointer\n"
+    "  Home, End                              the top-left, the bottom-right corner\n"
+    "  +, -, Ctrl and the wheel               zoom (1 to 32 times) about the pointer\n"
+    "  F                                      the whole picture, fitted (averaged)\n"
+    "  1, =                                   back to 1:1\n"
+    "  Space, held                            the original picture, as loaded\n"
+    "  D                                      the difference: each pixel's largest\n"
+    "                                         channel difference, the largest white\n"
+    "  P                                      the palette, a bar for each count\n"
+    "  Esc, Q                                 close the window\n",
     1, true, false};
 
 namespace {
@@ -63,11 +83,6 @@ int finishAnswer(const ProgramSynopsis& program) {
     if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
     std::fprintf(stderr, "%s: cannot write to standard output\n", program.name);
     return 1;
-}
-
-int wrong(const ProgramSynopsis& program, const std::string& what) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program.name, what.c_str(), program.name);
-    return 2;
 }
 
 class Options {
@@ -139,16 +154,21 @@ std::optional<int> checkPaths(const ProgramSynopsis& program, const std::vector<
     if (paths.size() == needed || (program.extraArgumentsIgnored && paths.size() > needed)) return std::nullopt;
     if (paths.size() > needed) {
         if (const std::string* option = misplacedOption(paths))
-            return wrong(program, "'" + *option + "' after a path: options come before the paths");
-        return wrong(program, "unexpected argument '" + paths[needed] + "' after the paths");
+            return refuseCommandLine(program, "'" + *option + "' after a path: options come before the paths");
+        return refuseCommandLine(program, "unexpected argument '" + paths[needed] + "' after the paths");
     }
     if (const std::string* option = misplacedOption(paths))
-        return wrong(program, "'" + *option + "' after a path: options come before the paths");
-    if (needed == 1) return wrong(program, "missing the input path");
-    return wrong(program, paths.empty() ? "missing the input and output paths" : "missing the output path");
+        return refuseCommandLine(program, "'" + *option + "' after a path: options come before the paths");
+    if (needed == 1) return refuseCommandLine(program, "missing the input path");
+    return refuseCommandLine(program, paths.empty() ? "missing the input and output paths" : "missing the output path");
 }
 
 }  // namespace
+
+int refuseCommandLine(const ProgramSynopsis& program, const std::string& what) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program.name, what.c_str(), program.name);
+    return 2;
+}
 
 std::optional<int> parseCommandLine(const ProgramSynopsis& program, int argc, char** argv, CommandLine& line) {
     line = CommandLine{};
@@ -174,9 +194,9 @@ std::optional<int> parseCommandLine(const ProgramSynopsis& program, int argc, ch
             case 'v': line.verbose = true; break;
             default: {
                 const char* argument = at < argc ? argv[at] : "";
-                if (startsWith(argument, "--")) return wrong(program, options.longOptionFault(argument));
+                if (startsWith(argument, "--")) return refuseCommandLine(program, options.longOptionFault(argument));
                 const char letter = static_cast<char>(optopt);
-                return wrong(program, std::string("invalid option -- '") + letter + "'");
+                return refuseCommandLine(program, std::string("invalid option -- '") + letter + "'");
             }
         }
     }

@@ -38,3 +38,7 @@ struct CommandLine {
 // wrong command line, and 1, silently, for the viewer started with no
 // argument at all.
 std::optional<int> parseCommandLine(const ProgramSynopsis& program, int argc, char** argv, CommandLine& line);
+
+// A wrong command line found after the parse (a path that cannot be used as
+// given): its one line, the pointer to --help, and exit code 2, as above.
+int refuseCommandLine(const ProgramSynopsis& program, const std::string& what);

@@ -1,6 +1,7 @@
 // What the batch converter does when it is told to stop while its output's
 // temporary file exists: the file is removed, then the program ends as the
-// request would have ended it. One source file per system
+// request would have ended it; and, for both programs, what a write to a
+// reader that has gone does. One source file per system
 // (ending_signals_posix.cpp, ending_signals_windows.cpp), picked by
 // app/CMakeLists.txt.
 //
@@ -17,8 +18,13 @@
 #include <functional>
 #include <string>
 
-// Once, before the temporary file is made.
+// Once, before the temporary file is made. Includes failWritesToClosedPipes().
 void handleEndingSignals();
+
+// POSIX: SIGPIPE is ignored, so that a write to a pipe or a socket whose
+// other end has gone fails (EPIPE) instead of ending the program. Windows
+// has no such signal: a write there fails in the same way already.
+void failWritesToClosedPipes();
 
 // Runs `work` with the ending signals held back (on Windows, with the
 // handler kept waiting), so that none comes between making the temporary

@@ -41,11 +41,15 @@ extern "C" void onEndingSignal(int signal) {
 
 }  // namespace
 
-void handleEndingSignals() {
+void failWritesToClosedPipes() {
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGPIPE, &ignore, nullptr);
+}
+
+void handleEndingSignals() {
+    failWritesToClosedPipes();
 
     struct sigaction action {};
     action.sa_handler = onEndingSignal;

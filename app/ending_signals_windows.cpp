@@ -55,6 +55,8 @@ void guarded(F change) {
 
 void handleEndingSignals() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
 
+void failWritesToClosedPipes() {}
+
 void holdingEndingSignals(const std::function<void()>& work) {
     const Held held;
     holding = true;

@@ -8,10 +8,6 @@ namespace {
 
 std::string n(std::int64_t value) { return std::to_string(value); }
 
-std::string systemReason(const char* what, int error) {
-    if (error == 0) return what;
-    return std::string(what) + " (" + std::strerror(error) + ")";
-}
 
 // biCompression by name. 3 and 4 mean other things in an OS/2 2.x header (64 bytes).
 std::string compressionReason(const BmpHeaderFields& h) {
@@ -45,7 +41,7 @@ std::string headerBlockReason(const BmpReadStatus& s) {
 
 std::string readReason(const BmpReadStatus& s) {
     const BmpHeaderFields& h = s.header;
-    const std::string picture = n(h.width) + " x " + n(h.height < 0 ? -static_cast<std::int64_t>(h.height) : h.height);
+    const std::int64_t rows = h.height < 0 ? -static_cast<std::int64_t>(h.height) : h.height;
     switch (s.refusal) {
         case BmpRefusal::none: return "no error";
         case BmpRefusal::readError: return systemReason("cannot read", s.systemError);
@@ -61,25 +57,50 @@ std::string readReason(const BmpReadStatus& s) {
             return n(h.bitCount) + " bits per pixel is not supported (1, 4, 8 or 24 only)";
         case BmpRefusal::negativeWidth: return "negative width " + n(h.width) + " is not valid";
         case BmpRefusal::heightMin: return "height " + n(h.height) + " is not valid";
-        case BmpRefusal::tooLarge:
-            return "picture of " + picture + " pixels is too large (the limit is " + n(kMaxImageBytes) +
-                   " bytes of 24-bit image, about 715 million pixels)";
+        case BmpRefusal::tooLarge: return tooLargeReason(h.width, rows);
         case BmpRefusal::headerBlockShort: return headerBlockReason(s);
         case BmpRefusal::pixelArrayShort:
             return "pixel array cut short: " + n(s.needed) + " bytes expected, " + n(s.present) + " present";
-        case BmpRefusal::noMemory: return "not enough memory for a picture of " + picture + " pixels";
+        case BmpRefusal::noMemory: return noMemoryReason(h.width, rows);
     }
     return "refused";
 }
 
 }  // namespace
 
+std::string systemReason(const char* what, int error) {
+    if (error == 0) return what;
+    return std::string(what) + " (" + std::strerror(error) + ")";
+}
+
+std::string tooLargeReason(std::int64_t width, std::int64_t height) {
+    return "picture of " + n(width) + " x " + n(height) + " pixels is too large (the limit is " + n(kMaxImageBytes) +
+           " bytes of 24-bit image, about 715 million pixels)";
+}
+
+std::string noMemoryReason(std::int64_t width, std::int64_t height) {
+    return "not enough memory for a picture of " + n(width) + " x " + n(height) + " pixels";
+}
+
 std::string loadFailureReason(const LoadStatus& status) {
     if (!status.opened) return systemReason("cannot open", status.openError);
-    return readReason(status.read);
+    if (status.read.format != PictureFormat::bmp) return pictureFailureReason(status.read);
+    return readReason(status.read.bmp);
 }
 
 void reportLoadFailure(const char* program, const char* path, const LoadStatus& status) {
     std::fflush(stdout);
     std::fprintf(stderr, "%s: %s: %s\n", program, path, loadFailureReason(status).c_str());
+}
+
+std::string loadNotes(const char* program, const char* path, const LoadStatus& status) {
+    if (!status.read.shownOverWhite) return "";
+    return std::string(program) + ": " + path + ": the picture's transparency is shown over white\n";
+}
+
+void reportLoadNotes(const char* program, const char* path, const LoadStatus& status) {
+    const std::string notes = loadNotes(program, path, status);
+    if (notes.empty()) return;
+    std::fflush(stdout);
+    std::fputs(notes.c_str(), stderr);
 }

@@ -1,5 +1,7 @@
 #include "load_image.h"
 
+#include "load_failure.h"
+#include "read_picture.h"
 #include "system_file.h"
 
 #include <cerrno>
@@ -12,7 +14,7 @@ bool loadImage(dib24& image, const char* path, LoadStatus& status) {
     if (std::strcmp(path, "-") == 0) {
         setBinaryMode(stdin);
         status.opened = true;
-        return image.readBmp(stdin, status.read);
+        return readPicture(image, stdin, status.read);
     }
     errno = 0;
     std::FILE* file = std::fopen(path, "rb");
@@ -21,7 +23,7 @@ bool loadImage(dib24& image, const char* path, LoadStatus& status) {
         return false;
     }
     status.opened = true;
-    const bool loaded = image.readBmp(file, status.read);
+    const bool loaded = readPicture(image, file, status.read);
     std::fclose(file);
     return loaded;
 }
@@ -32,6 +34,17 @@ bool loadImage(dib24& image, const char* path) {
 }
 
 std::string describeLoaded(const LoadStatus& status, const dib24& image) {
-    return "BMP, " + std::to_string(status.read.header.bitCount) + " bits per pixel, " + std::to_string(image.width) +
-           " x " + std::to_string(image.height) + " pixels";
+    const PictureReadStatus& read = status.read;
+    std::string kind = pictureFormatName(read.format);
+    switch (read.format) {
+        case PictureFormat::png:
+            kind += std::string(", ") + pngColorTypeName(read.colorType) + ", " + std::to_string(read.bitDepth) +
+                    (read.colorType == 3 ? " bits per index" : " bits per sample");
+            break;
+        case PictureFormat::jpeg:
+            kind += read.components == 1 ? ", greyscale (1 component)" : ", colour (3 components)";
+            break;
+        default: kind += ", " + std::to_string(read.bmp.header.bitCount) + " bits per pixel";
+    }
+    return kind + ", " + std::to_string(image.width) + " x " + std::to_string(image.height) + " pixels";
 }

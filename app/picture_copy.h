@@ -1,5 +1,7 @@
-// A copy of a picture's pixels as they were before the pass, kept to measure
-// the reduced picture against (the quality figures of --verbose).
+// A copy of a picture's pixels as they were before the pass, which rewrites
+// the picture in place: what the reduced picture is measured against (the
+// quality figures of --verbose) and, in the viewer, what Space shows and the
+// difference compares with.
 #pragma once
 
 #include "image_view.h"

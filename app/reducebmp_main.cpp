@@ -1,12 +1,14 @@
 // reducebmp [OPTION]... IN OUT: the viewer's load and reduction pass, with
 // the same lines on standard output, writing the reduced image as an 8-bit
-// indexed BMP instead of showing it. For scripts and machines without a display.
+// indexed BMP or an indexed PNG, as OUT's extension says, instead of showing
+// it. For scripts and machines without a display.
 #include "command_line.h"
 #include "ending_signals.h"
 #include "failure_report.h"
 #include "load_failure.h"
 #include "load_image.h"
 #include "output_file.h"
+#include "output_format.h"
 #include "picture_copy.h"
 #include "process.h"
 #include "progress_line.h"
@@ -14,7 +16,6 @@
 #include "run_watch.h"
 #include "system_file.h"
 #include "text_sink.h"
-#include "write_indexed_bmp.h"
 
 #include <cstdio>
 #include <exception>
@@ -29,9 +30,9 @@ public:
 };
 
 // The reduced image in OUT's format.
-bool writeReduced(const dib24& image, const Palette& palette, OutputFile& output) {
-    return writeIndexedBmp(image.view(), palette, image.bmi.bmiHeader.biXPelsPerMeter,
-                           [&](const std::uint8_t* data, std::size_t size) { return output.write(data, size); });
+bool writeReduced(OutputFormat format, const dib24& image, const Palette& palette, OutputFile& output) {
+    return writeReducedImage(format, image.view(), palette, image.bmi.bmiHeader.biXPelsPerMeter,
+                             [&](const std::uint8_t* data, std::size_t size) { return output.write(data, size); });
 }
 
 std::optional<FileIdentity> identityOf(const std::string& path, std::FILE* standardStream) {
@@ -40,8 +41,8 @@ std::optional<FileIdentity> identityOf(const std::string& path, std::FILE* stand
 
 class Conversion {
 public:
-    explicit Conversion(const CommandLine& line)
-        : line_(line), input_(line.paths[0]), output_(line.paths[1]) {}
+    Conversion(const CommandLine& line, OutputFormat format)
+        : line_(line), input_(line.paths[0]), output_(line.paths[1]), format_(format) {}
 
     int run();
 
@@ -59,10 +60,16 @@ private:
         std::fprintf(stderr, "reducebmp: %s\n", message.c_str());
         return 1;
     }
+    // A line on standard error that keeps clear of the progress line.
+    void note(const std::string& text) {
+        if (progress_) progress_->writeAbove(stderr, text);
+        else std::fputs(text.c_str(), stderr);
+    }
 
     const CommandLine& line_;
     const std::string& input_;
     const std::string& output_;
+    const OutputFormat format_;
     std::optional<ProgressLine> progress_;
     RunWatch watch_;
 };
@@ -108,16 +115,15 @@ int Conversion::run() {
         reportLoadFailure("reducebmp", input_.c_str(), loadStatus);
         return 1;
     }
+    std::fflush(stdout);
+    note(loadNotes("reducebmp", input_.c_str(), loadStatus));
     // Opened before the pass so that an unwritable destination costs no work.
     OutputFile output(output_);
     if (!output.open()) return fail(output.error());
 
     PictureCopy original;
     const bool measured = line_.verbose && original.take(image.view());
-    if (line_.verbose && !measured) {
-        if (progress_) progress_->writeAbove(stderr, "reducebmp: not enough memory for the quality figures\n");
-        else std::fputs("reducebmp: not enough memory for the quality figures\n", stderr);
-    }
+    if (line_.verbose && !measured) note("reducebmp: not enough memory for the quality figures\n");
 
     FileSink plain(statistics);
     DiscardSink discard;
@@ -129,7 +135,7 @@ int Conversion::run() {
     std::fflush(statistics);
 
     watch_.begin(RunPhase::write);
-    const bool written = writeReduced(image, palette, output) && output.commit();
+    const bool written = writeReduced(format_, image, palette, output) && output.commit();
     watch_.pause();
     if (!written) return fail(output.error().empty() ? "cannot write " + output_ : output.error());
     stopProgress();
@@ -151,12 +157,16 @@ int Conversion::run() {
 int main(int argc, char** argv) {
     CommandLine line;
     if (const std::optional<int> done = parseCommandLine(kReducebmpSynopsis, argc, argv, line)) return *done;
+    // A wrong name is a wrong argument, found before the files are looked at
+    // (before the output is compared with the input, too).
+    const std::optional<OutputFormat> format = outputFormatOf(line.paths[1]);
+    if (!format) return refuseCommandLine(kReducebmpSynopsis, unknownOutputFormatMessage(line.paths[1]));
     handleEndingSignals();
     // A picture the reader accepts can still need more memory than the
     // machine has (the pass keeps two rows of doubles as wide as the image).
     // Caught here so that the output's temporary file is removed on the way
     // out and the failure is reported like the others.
-    Conversion conversion(line);
+    Conversion conversion(line, *format);
     try {
         return conversion.run();
     } catch (...) {

@@ -3,9 +3,11 @@
 # pngquant, whole process each (load, reduce, write), and prints a table of
 # times, peak memory and ratios, then one line per picture with the ratio to
 # ImageMagick and the memory bound (picture bytes + 8 bytes per distinct
-# colour + 32 MB).
+# colour + 32 MB); then PNG in, PNG out: `reducebmp IN.png OUT.png` against
+# pngquant on the same PNG, for the photographs at 1 MP and 12 MP, with the
+# size of each output.
 #
-#   bash bench/compare.sh [--runs N] [--build DIR] [--scratch DIR] [--quick] [--no-reference]
+#   bash bench/compare.sh [--runs N] [--build DIR] [--scratch DIR] [--quick] [--no-reference] [--png-only]
 #
 # The pictures:
 # - photographs from Debian packages (mate-backgrounds, plasma-workspace-
@@ -26,6 +28,7 @@
 # --quick: the ladybird at 12 MP and the noise, one run.
 # --no-reference: skip the plain reference pass (minutes on the large
 #   pictures of millions of colours).
+# --png-only: the PNG rows alone.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,6 +37,7 @@ build="$root/build"
 scratch="${TMPDIR:-/tmp}/cr-compare"
 quick=0
 with_reference=1
+png_only=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --runs) runs=$2; shift 2 ;;
@@ -41,7 +45,8 @@ while [ $# -gt 0 ]; do
     --scratch) scratch=$2; shift 2 ;;
     --quick) quick=1; runs=1; shift ;;
     --no-reference) with_reference=0; shift ;;
-    *) echo "usage: $0 [--runs N] [--build DIR] [--scratch DIR] [--quick] [--no-reference]" >&2; exit 2 ;;
+    --png-only) png_only=1; shift ;;
+    *) echo "usage: $0 [--runs N] [--build DIR] [--scratch DIR] [--quick] [--no-reference] [--png-only]" >&2; exit 2 ;;
   esac
 done
 
@@ -86,6 +91,16 @@ pictures=(
   "ordered:generated:4096x4096"
 )
 [ "$quick" -eq 1 ] && pictures=("${pictures[1]}" "${pictures[9]}")
+# png_row SOURCE SIZE: whether the picture has PNG rows (the photographs at 1 and 12 MP).
+png_row() { [ "$1" != generated ] && { [ "$2" = 1280x800 ] || [ "$2" = 4000x3000 ]; }; }
+if [ "$png_only" -eq 1 ]; then
+  kept=()
+  for entry in "${pictures[@]}"; do
+    IFS=: read -r name source size <<<"$entry"
+    if png_row "$source" "$size"; then kept+=("$entry"); fi
+  done
+  pictures=("${kept[@]}")
+fi
 
 mkdir -p "$scratch"
 for entry in "${pictures[@]}"; do
@@ -127,6 +142,7 @@ cores=$(nproc)
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 tools=(fast magick pngquant)
 [ "$with_reference" -eq 1 ] && tools=(fast reference magick pngquant)
+[ "$png_only" -eq 1 ] && tools=()
 for ((r = 1; r <= runs; r++)); do
   for entry in "${pictures[@]}"; do
     IFS=: read -r name source size <<<"$entry"
@@ -140,6 +156,10 @@ for ((r = 1; r <= runs; r++)); do
         pngquant) run "${label}_pngquant" pngquant --force --output "$base.pngquant.png" "$base.png" ;;
       esac
     done
+    if png_row "$source" "$size"; then
+      run "${label}_png_fast" "$fast" "$base.png" "$base.fast.png"
+      run "${label}_png_pngquant" pngquant --force --output "$base.png-pngquant.png" "$base.png"
+    fi
   done
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -151,6 +171,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", (b > 0 ? a / b : 0) }'
 echo
 echo "Whole process (load, reduce, write), fastest of $runs run(s); $cores cores;"
 echo "load average $load_before before, $load_after after."
+if [ "$png_only" -eq 0 ]; then
 echo
 printf '| %-8s | %-9s | %-20s | %6s | %8s | %6s | %8s | %8s |\n' picture size tool "wall s" "÷ fast" "cpu s" "÷ fast" "peak MiB"
 echo '|----------|-----------|----------------------|-------:|---------:|-------:|---------:|---------:|'
@@ -196,3 +217,25 @@ for entry in "${pictures[@]}"; do
 done
 echo
 for v in "${verdicts[@]}"; do echo "$v"; done
+fi
+
+# PNG in, indexed PNG out: reducebmp against pngquant on the same file.
+echo
+printf '| %-8s | %-9s | %-24s | %6s | %8s | %6s | %8s | %10s |\n' picture size tool "wall s" "÷ fast" "cpu s" "peak MiB" "output KiB"
+echo '|----------|-----------|--------------------------|-------:|---------:|-------:|---------:|-----------:|'
+for entry in "${pictures[@]}"; do
+  IFS=: read -r name source size <<<"$entry"
+  png_row "$source" "$size" || continue
+  base="${name}_$size"
+  t_fast=$(field "${base}_png_fast" 1)
+  for tool in fast pngquant; do
+    case $tool in
+      fast) label="reducebmp IN.png OUT.png"; out="$scratch/$base.fast.png" ;;
+      pngquant) label="pngquant"; out="$scratch/$base.png-pngquant.png" ;;
+    esac
+    t=$(field "${base}_png_$tool" 1)
+    printf '| %-8s | %-9s | %-24s | %6.2f | %8s | %6.2f | %8.1f | %10d |\n' "$name" "$size" "$label" "$t" \
+      "$(ratio "$t" "$t_fast")x" "$(field "${base}_png_$tool" 3)" \
+      "$(awk -v k="$(field "${base}_png_$tool" 2)" 'BEGIN { print k / 1024 }')" $(( $(stat -c %s "$out") / 1024 ))
+  done
+done

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -101,4 +102,16 @@ void dib24::draw(HDC dc, int x, int y, int cx, int cy, int srcX, int srcY) {
     if (!pixels) return;
     StretchDIBits(dc, x, y, cx, cy, srcX, srcY, bmi.bmiHeader.biWidth, bmi.bmiHeader.biHeight, pixels, &bmi,
                   DIB_RGB_COLORS, SRCCOPY);
+}
+
+void swapImages(dib24& a, dib24& b) {
+    std::swap(a.oldBitmap, b.oldBitmap);
+    std::swap(a.bmi, b.bmi);
+    std::swap(a.dibSection, b.dibSection);
+    std::swap(a.memoryDC, b.memoryDC);
+    std::swap(a.pixels, b.pixels);
+    std::swap(a.width, b.width);
+    std::swap(a.height, b.height);
+    std::swap(a.stride, b.stride);
+    std::swap(a.resolution, b.resolution);
 }

@@ -14,6 +14,7 @@
 #include <cstdio>
 
 #include "bmp_read_status.h"
+#include "file_input.h"
 #include "image_view.h"
 
 class dib24 {
@@ -42,6 +43,8 @@ public:
     // was. true: the image was rebuilt at the file's size and filled.
     bool readBmp(std::FILE* file, BmpReadStatus& status);
     bool readBmp(std::FILE* file);
+    // The same from an input whose first bytes may have been looked at.
+    bool readBmp(FileInput& file, BmpReadStatus& status);
 
     // The rows of a pixel array as read, and the file palette of 1, 4 and
     // 8-bit files. Indices without a palette entry give black.
@@ -86,3 +89,7 @@ std::int32_t dpiFromPelsPerMetre(std::int32_t pelsPerMetre);
 
 // stride for a width: width * 3 rounded up to a multiple of 4.
 std::int32_t strideForWidth(std::int32_t width);
+
+// Exchanges two images whole: buffers, GDI objects and geometry. The readers
+// build a picture in an image of its own and swap it in once it is complete.
+void swapImages(dib24& a, dib24& b);

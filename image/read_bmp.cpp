@@ -9,14 +9,11 @@
 // built in an image of its own, which takes this image's place only once it
 // is complete: a refused file leaves this image exactly as it was.
 #include "dib24.h"
-
-#include <sys/stat.h>
+#include "file_input.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -35,42 +32,18 @@ std::uint32_t u32(const std::uint8_t* p) {
 }
 std::int32_t s32(const std::uint8_t* p) { return static_cast<std::int32_t>(u32(p)); }
 
-// Bytes left in a regular file after the current position, or -1 when the
-// stream cannot tell (a pipe, a device).
-std::int64_t bytesLeft(std::FILE* file) {
-    struct stat info {};
-    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
-    const long position = std::ftell(file);
-    if (position < 0) return -1;
-    return std::max<std::int64_t>(0, static_cast<std::int64_t>(info.st_size) - position);
-}
-
-// What a read brought: the bytes that arrived, and the system's error
-// number when it came short because of an error rather than the file's end.
-struct Got {
-    std::int64_t bytes;
-    int error;
-};
-
-Got freadCounted(void* out, std::int64_t count, std::FILE* file) {
-    const std::size_t got = std::fread(out, 1, static_cast<std::size_t>(count), file);
-    int error = 0;
-    if (got != static_cast<std::size_t>(count) && std::ferror(file)) error = errno != 0 ? errno : EIO;
-    return {static_cast<std::int64_t>(got), error};
-}
-
 // Reads up to `count` bytes into `out`, which grows only as data arrives, so
 // a header that claims more than the file holds costs no large buffer.
-Got readUpTo(std::FILE* file, std::int64_t count, std::vector<std::uint8_t>& out) {
+Got readUpTo(FileInput& file, std::int64_t count, std::vector<std::uint8_t>& out) {
     out.clear();
-    const std::int64_t left = bytesLeft(file);
+    const std::int64_t left = file.bytesLeft();
     if (left >= 0 && left < count) return {left, 0};
     const std::int64_t piece = left >= 0 ? count : kReadPiece;
     std::int64_t have = 0;
     while (have < count) {
         const std::int64_t want = std::min(piece, count - have);
         out.resize(static_cast<std::size_t>(have + want));
-        const Got got = freadCounted(out.data() + have, want, file);
+        const Got got = file.read(out.data() + have, want);
         have += got.bytes;
         if (got.bytes != want) return {have, got.error};
     }
@@ -79,14 +52,14 @@ Got readUpTo(std::FILE* file, std::int64_t count, std::vector<std::uint8_t>& out
 
 // Reads and drops up to `count` bytes (the rest of a longer header, palette
 // entries no index can reach, a gap before the pixels).
-Got skipUpTo(std::FILE* file, std::int64_t count) {
-    const std::int64_t left = bytesLeft(file);
+Got skipUpTo(FileInput& file, std::int64_t count) {
+    const std::int64_t left = file.bytesLeft();
     if (left >= 0 && left < count) return {left, 0};
     std::uint8_t scratch[4096];
     std::int64_t done = 0;
     while (done < count) {
         const std::int64_t want = std::min<std::int64_t>(count - done, sizeof scratch);
-        const Got got = freadCounted(scratch, want, file);
+        const Got got = file.read(scratch, want);
         done += got.bytes;
         if (got.bytes != want) return {done, got.error};
     }
@@ -94,11 +67,11 @@ Got skipUpTo(std::FILE* file, std::int64_t count) {
 }
 
 // Reads `rows` rows of `stride` bytes into a bottom-up buffer, in file order.
-Got readRows(std::FILE* file, std::uint8_t* target, std::int64_t stride, std::int32_t rows, bool topDown) {
-    if (!topDown) return freadCounted(target, stride * rows, file);
+Got readRows(FileInput& file, std::uint8_t* target, std::int64_t stride, std::int32_t rows, bool topDown) {
+    if (!topDown) return file.read(target, stride * rows);
     std::int64_t done = 0;
     for (std::int32_t r = rows - 1; r >= 0; --r) {
-        const Got got = freadCounted(target + r * stride, stride, file);
+        const Got got = file.read(target + r * stride, stride);
         done += got.bytes;
         if (got.bytes != stride) return {done, got.error};
     }
@@ -117,24 +90,11 @@ std::int64_t rowDataBytes(std::int32_t bitCount, std::int64_t width) {
 
 std::int64_t roundUpTo4(std::int64_t n) { return 4 * (n / 4 + (n % 4 != 0 ? 1 : 0)); }
 
-// Exchanges two images whole: buffers, GDI objects and geometry.
-void swapImages(dib24& a, dib24& b) {
-    std::swap(a.oldBitmap, b.oldBitmap);
-    std::swap(a.bmi, b.bmi);
-    std::swap(a.dibSection, b.dibSection);
-    std::swap(a.memoryDC, b.memoryDC);
-    std::swap(a.pixels, b.pixels);
-    std::swap(a.width, b.width);
-    std::swap(a.height, b.height);
-    std::swap(a.stride, b.stride);
-    std::swap(a.resolution, b.resolution);
-}
-
 // One read of one file, stage by stage. Each stage returns false when it
 // refuses the file, with the reason in the status.
 class BmpReader {
 public:
-    BmpReader(std::FILE* file, BmpReadStatus& status) : file_(file), status_(status), fields_(status.header) {}
+    BmpReader(FileInput& file, BmpReadStatus& status) : file_(file), status_(status), fields_(status.header) {}
 
     bool readFileHeader();
     bool readInfoHeader();
@@ -160,7 +120,7 @@ private:
         return refuse(BmpRefusal::headerBlockShort);
     }
 
-    std::FILE* file_;
+    FileInput& file_;
     BmpReadStatus& status_;
     BmpHeaderFields& fields_;
     std::int64_t offset_ = 0;  // bytes taken from the file so far
@@ -188,7 +148,7 @@ bool BmpReader::refuseShort(BmpRefusal why, const Got& got, std::int64_t needed,
 }
 
 bool BmpReader::readHeaderBytes(std::uint8_t* out, std::int64_t count) {
-    const Got got = freadCounted(out, count, file_);
+    const Got got = file_.read(out, count);
     offset_ += got.bytes;
     if (got.bytes == count) return true;
     return refuseShort(BmpRefusal::truncatedHeaders, got, offset_ - got.bytes + count, offset_);
@@ -287,7 +247,7 @@ bool BmpReader::readPixelArray(dib24& staged) {
     const std::int32_t resolution = dpiFromPelsPerMetre(fields_.xPelsPerMeter);
     // A 24-bit pixel array that the file holds in full is read straight into
     // the rows of the new image: no second copy of the pixels.
-    if (fields_.bitCount == 24 && arrayBytes_ > 0 && bytesLeft(file_) >= arrayBytes_) {
+    if (fields_.bitCount == 24 && arrayBytes_ > 0 && file_.bytesLeft() >= arrayBytes_) {
         staged.create(fields_.width, rows_, resolution);
         if (!staged.pixels) return refuse(BmpRefusal::noMemory);
         // For 24 bits the file's row is the image's row, padding included.
@@ -328,6 +288,11 @@ bool BmpReader::expandInto(dib24& staged) {
 }  // namespace
 
 bool dib24::readBmp(std::FILE* file, BmpReadStatus& status) {
+    FileInput input(file);
+    return readBmp(input, status);
+}
+
+bool dib24::readBmp(FileInput& file, BmpReadStatus& status) {
     status = BmpReadStatus{};
     BmpReader reader(file, status);
     dib24 staged;

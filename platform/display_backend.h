@@ -31,7 +31,16 @@ public:
     virtual void pump() = 0;
     // Blocks until the display has something or `wakeFd` becomes readable.
     virtual void wait(int wakeFd) = 0;
+    // The part of the screen that windows may take (SPI_GETWORKAREA).
+    virtual RECT workArea() = 0;
+    // Where the pointer is on the screen; false when the display does not
+    // say, and the layer goes by the last pointer input instead.
+    virtual bool cursorPosition(POINT&) { return false; }
 };
+
+// The off-screen display's work area, unless a test sets another.
+constexpr LONG kOffscreenWorkWidth = 1280;
+constexpr LONG kOffscreenWorkHeight = 1024;
 
 std::unique_ptr<Backend> makeHeadlessBackend(bool closeAfterFirstPaint);
 // null when no display can be opened; `why` then says what went wrong.
@@ -44,9 +53,27 @@ Backend& backend();
 // Puts the layer on another display; refused (false) while a window exists.
 bool replaceBackend(std::unique_ptr<Backend> next);
 
-// What the user did, as a display reports it.
+// Modifier keys held with an input, as the display reports them.
+enum : unsigned { kShiftHeld = 1, kControlHeld = 2, kAltHeld = 4 };
+
+// What the user did, as a display reports it. Pointer positions are in the
+// client coordinates of `hwnd`; a window that has the capture gets them in
+// its own instead.
 void deliverCloseRequest(HWND hwnd);
-void deliverButton(HWND hwnd, int button, bool press, int x, int y, DWORD timeMs);  // 1 left, 2 middle, 3 right
+void deliverButton(HWND hwnd, int button, bool press, int x, int y, DWORD timeMs,
+                   unsigned modifiers = 0);  // 1 left, 2 middle, 3 right
+void deliverMotion(HWND hwnd, int x, int y, DWORD timeMs, unsigned modifiers);
+// `delta` in WHEEL_DELTA units per notch, positive away from the user.
+void deliverWheel(HWND hwnd, int delta, int x, int y, DWORD timeMs, unsigned modifiers);
+// A key pressed or released; `text` is the character the press types (0 for
+// none). A press of a key already down is an auto-repeat.
+void deliverKey(HWND hwnd, int virtualKey, int scanCode, bool extended, bool press, char32_t text, DWORD timeMs,
+                unsigned modifiers);
+// The keyboard went to another window: keys held are taken as released
+// (their releases will not be seen) and the window gets WM_KILLFOCUS.
+void deliverFocusLost(HWND hwnd);
+// The display says where the client area of `hwnd` is on the screen.
+void noteClientOrigin(HWND hwnd, POINT origin);
 void deliverExpose(HWND hwnd, const RECT& area);
 void deliverMapped(HWND hwnd, bool mapped);
 // The native window went away without us: the window is destroyed.

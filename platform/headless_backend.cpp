@@ -2,6 +2,7 @@
 // real display (closeAfterFirstPaint) nobody could ever close a window, so
 // the layer does what a user would: once a shown window has been painted
 // and the program waits for input, it asks the window to close (SC_CLOSE).
+// Its work area is a screen of a fixed size.
 #include "display_backend.h"
 
 #include <poll.h>
@@ -36,6 +37,8 @@ public:
     }
 
     void pump() override {}
+
+    RECT workArea() override { return RECT{0, 0, kOffscreenWorkWidth, kOffscreenWorkHeight}; }
 
     void wait(int wakeFd) override {
         if (closeAfterFirstPaint_ && askToClose()) return;

@@ -77,6 +77,7 @@ std::unique_ptr<WindowRecord> newRecord(const WindowClass& c, CREATESTRUCTA& cre
     const RECT frame = frameOf(style, create.hMenu != nullptr, create.dwExStyle);
     w.clientWidth = std::max(0, create.cx - frame.left - frame.right);
     w.clientHeight = std::max(0, create.cy - frame.top - frame.bottom);
+    w.clientOrigin = POINT{w.windowRect.left + frame.left, w.windowRect.top + frame.top};
     w.surface.resize(w.clientWidth, w.clientHeight);
     if (style & WS_SYSMENU) w.systemMenu = newSystemMenu(w.handle);
     return record;

@@ -55,4 +55,26 @@ LRESULT callWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // The whole client area needs painting, background included.
 void invalidateWhole(WindowRecord& window);
 
+// An input message in the queue, with what the display said alongside it:
+// the modifier keys held (kShiftHeld, ...) and, for a key press, the
+// character it types.
+struct InputMessage {
+    MSG msg{};
+    unsigned modifiers = 0;
+    char32_t text = 0;
+};
+// Queues input behind what is already waiting. A mouse move replaces one
+// that still waits at the end of the queue, as only the latest position counts.
+void postInput(const InputMessage& input);
+// Puts a message at the head of the posted ones (TranslateMessage's WM_CHAR).
+void postFirst(const MSG& msg);
+// The thread's input state follows each input message taken from the queue.
+void inputTaken(const InputMessage& input);
+// Milliseconds of a steady clock, for message times.
+DWORD currentTime();
+// The capture and the input state forget a window that goes.
+void forgetInputOf(HWND hwnd);
+// No key or button held, no capture, the pointer off every window.
+void resetInputState();
+
 }  // namespace platform

@@ -1,5 +1,6 @@
-// USER32 subset: the thread's message queue, the modal-loop calls, and input
-// from the display. One queue, for the program's thread; PostMessageA and
+// USER32 subset: the thread's message queue and the modal-loop calls; the
+// input that the displays deliver is queued here (user_input.cpp makes it).
+// One queue, for the program's thread; PostMessageA and
 // PostQuitMessage may also be called from other threads, and wake a
 // WaitMessage that is sleeping.
 #include "user_internal.h"
@@ -8,7 +9,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <deque>
 #include <mutex>
 
@@ -17,7 +17,7 @@ namespace {
 
 std::mutex queueMutex;
 std::deque<MSG> posted;
-std::deque<MSG> input;
+std::deque<InputMessage> input;
 bool quitPending = false;
 int quitCode = 0;
 
@@ -58,68 +58,47 @@ bool takeFrom(std::deque<MSG>& queue, MSG* out, HWND filter, UINT low, UINT high
     return false;
 }
 
-// The double-click of a CS_DBLCLKS class: the same button again on the same
-// window within the double-click time and rectangle.
-constexpr DWORD kDoubleClickTime = 500;
-constexpr int kDoubleClickHalfWidth = 2;
-struct LastPress {
-    HWND hwnd = nullptr;
-    int button = 0;
-    DWORD time = 0;
-    int x = 0;
-    int y = 0;
-} lastPress;
-WPARAM buttonsHeld = 0;
+bool takeInput(InputMessage* out, HWND filter, UINT low, UINT high, bool remove) {
+    for (auto it = input.begin(); it != input.end(); ++it) {
+        if (!matches(it->msg, filter, low, high)) continue;
+        *out = *it;
+        if (remove) input.erase(it);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 DWORD currentTime() {
     using namespace std::chrono;
     return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-// Posts an input message (mouse, system command) behind the posted ones.
-void postInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeMs) {
+void postInput(const InputMessage& message) {
     {
         std::lock_guard<std::mutex> lock(queueMutex);
-        input.push_back(MSG{hwnd, message, wParam, lParam, timeMs, POINT{0, 0}});
+        if (message.msg.message == WM_MOUSEMOVE && !input.empty() && input.back().msg.message == WM_MOUSEMOVE &&
+            input.back().msg.hwnd == message.msg.hwnd)
+            input.back() = message;
+        else
+            input.push_back(message);
     }
     wake();
 }
 
-}  // namespace
+void postFirst(const MSG& msg) {
+    {
+        std::lock_guard<std::mutex> lock(queueMutex);
+        posted.push_front(msg);
+    }
+    wake();
+}
 
 void deliverCloseRequest(HWND hwnd) {
     WindowRecord* w = findWindow(hwnd);
     if (!w || !w->enabled) return;
-    postInput(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0, currentTime());
-}
-
-void deliverButton(HWND hwnd, int button, bool press, int x, int y, DWORD timeMs) {
-    static const UINT kDown[] = {0, WM_LBUTTONDOWN, WM_MBUTTONDOWN, WM_RBUTTONDOWN};
-    static const UINT kUp[] = {0, WM_LBUTTONUP, WM_MBUTTONUP, WM_RBUTTONUP};
-    static const WPARAM kMask[] = {0, MK_LBUTTON, MK_MBUTTON, MK_RBUTTON};
-    if (button < 1 || button > 3) return;
-    WindowRecord* w = findWindow(hwnd);
-    if (!w || !w->enabled) return;
-    if (press) buttonsHeld |= kMask[button];
-    else buttonsHeld &= ~kMask[button];
-    const LPARAM position = static_cast<LPARAM>((static_cast<std::uint32_t>(y & 0xFFFF) << 16) |
-                                                static_cast<std::uint32_t>(x & 0xFFFF));
-    if (!press) {
-        postInput(hwnd, kUp[button], buttonsHeld, position, timeMs);
-        return;
-    }
-    UINT message = kDown[button];
-    const bool doubled = (w->classStyle & CS_DBLCLKS) && lastPress.hwnd == hwnd && lastPress.button == button &&
-                         timeMs - lastPress.time <= kDoubleClickTime &&
-                         std::abs(x - lastPress.x) <= kDoubleClickHalfWidth &&
-                         std::abs(y - lastPress.y) <= kDoubleClickHalfWidth;
-    if (doubled) {
-        message += 2;  // WM_xBUTTONDOWN + 2 is WM_xBUTTONDBLCLK
-        lastPress = LastPress{};
-    } else {
-        lastPress = LastPress{hwnd, button, timeMs, x, y};
-    }
-    postInput(hwnd, message, buttonsHeld, position, timeMs);
+    postInput(InputMessage{MSG{hwnd, WM_SYSCOMMAND, SC_CLOSE, 0, currentTime(), POINT{0, 0}}, 0, 0});
 }
 
 }  // namespace platform
@@ -130,6 +109,8 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
     if (!msg) return FALSE;
     platform::backend().pump();
     const bool remove = (removeFlags & PM_REMOVE) != 0;
+    platform::InputMessage taken;
+    bool tookInput = false;
     {
         std::lock_guard<std::mutex> lock(platform::queueMutex);
         if (platform::takeFrom(platform::posted, msg, hwnd, filterMin, filterMax, remove)) return TRUE;
@@ -139,7 +120,12 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
             if (remove) platform::quitPending = false;
             return TRUE;
         }
-        if (platform::takeFrom(platform::input, msg, hwnd, filterMin, filterMax, remove)) return TRUE;
+        tookInput = platform::takeInput(&taken, hwnd, filterMin, filterMax, remove);
+    }
+    if (tookInput) {
+        *msg = taken.msg;
+        if (remove) platform::inputTaken(taken);
+        return TRUE;
     }
     for (HWND candidate : platform::liveWindowHandles()) {
         platform::WindowRecord* w = platform::findWindow(candidate);
@@ -188,12 +174,6 @@ void PostQuitMessage(int exitCode) {
         platform::quitCode = exitCode;
     }
     platform::wake();
-}
-
-// TranslateMessage: there are no keyboard messages, so nothing to translate.
-BOOL TranslateMessage(const MSG* msg) {
-    platform::record("TranslateMessage", msg ? msg->hwnd : nullptr, msg ? msg->message : 0);
-    return FALSE;
 }
 
 // DispatchMessageA: delivers to the target window's procedure; messages of

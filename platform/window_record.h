@@ -36,6 +36,9 @@ struct WindowRecord {
     int clientWidth = 0;
     int clientHeight = 0;
     bool defaultPosition = false;
+    // Where the client area's top-left corner is on the screen, as far as
+    // the layer knows: from the frame arithmetic, then from the display.
+    POINT clientOrigin{};
 
     bool visible = false;
     bool minimized = false;

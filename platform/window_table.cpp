@@ -44,6 +44,7 @@ void forgetWindow(HWND hwnd) {
         gone = std::move(it->second);
         windows().erase(it);
     }
+    forgetInputOf(hwnd);
     if (gone->native) backend().destroyWindow(*gone);
     if (gone->paintDC) deleteSurfaceDC(gone->paintDC);
     if (gone->systemMenu) dropMenu(gone->systemMenu);

@@ -1,17 +1,19 @@
 // The X display: one X window per top-level window, exactly the size of its
-// client area (the window manager draws the frame). What the user does in
-// it comes back as the input the layer posts: the close button as
-// WM_SYSCOMMAND SC_CLOSE, buttons as button messages, uncovering as an
-// invalid window. A lost connection destroys the windows that were on it.
+// client area (the window manager draws the frame), on a TrueColor visual
+// (x11_screen.h). What the user does in it comes back as the input the layer
+// posts: the close button as WM_SYSCOMMAND SC_CLOSE, buttons, pointer moves,
+// the wheel and keys as their messages, uncovering as an invalid window. A
+// lost connection destroys the windows that were on it.
 #include "call_observer.h"
 #include "display_backend.h"
 #include "title_text.h"
+#include "x11_screen.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <poll.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -50,29 +52,38 @@ int onProtocolError(Display*, XErrorEvent* error) {
     return 0;
 }
 
-// _MOTIF_WM_HINTS, as window managers read it.
-constexpr long kMwmHintsFunctions = 1, kMwmHintsDecorations = 2;
-constexpr long kMwmFuncResize = 2, kMwmFuncMove = 4, kMwmFuncMinimize = 8, kMwmFuncMaximize = 16, kMwmFuncClose = 32;
-constexpr long kMwmDecorBorder = 2, kMwmDecorResizeH = 4, kMwmDecorTitle = 8, kMwmDecorMenu = 16,
-               kMwmDecorMinimize = 32, kMwmDecorMaximize = 64;
 constexpr int kLargestSide = 32767;
+// The virtual key of a key that types a character but has no code of its own here.
+constexpr int kOtherKey = 0xDF;
 
 class X11Backend final : public Backend {
 public:
-    explicit X11Backend(Display* display) : dpy_(display) {
+    X11Backend(Display* display, const DrawableVisual& chosen) : dpy_(display) {
         screen_ = DefaultScreen(dpy_);
         root_ = RootWindow(dpy_, screen_);
-        visual_ = DefaultVisual(dpy_, screen_);
-        depth_ = DefaultDepth(dpy_, screen_);
-        gc_ = XCreateGC(dpy_, root_, 0, nullptr);
+        visual_ = chosen.visual;
+        depth_ = chosen.depth;
+        if (chosen.isDefault) {
+            colormap_ = DefaultColormap(dpy_, screen_);
+            gc_ = XCreateGC(dpy_, root_, 0, nullptr);
+        } else {
+            // A visual of another depth needs a colormap of its own, and a
+            // GC made on a drawable of that depth.
+            colormap_ = XCreateColormap(dpy_, root_, visual_, AllocNone);
+            ownColormap_ = true;
+            const Pixmap model = XCreatePixmap(dpy_, root_, 1, 1, static_cast<unsigned>(depth_));
+            gc_ = XCreateGC(dpy_, model, 0, nullptr);
+            XFreePixmap(dpy_, model);
+        }
+        // Holding a key down then repeats its press alone, without a release
+        // before each repeat, so that a held key reads as held.
+        XkbSetDetectableAutoRepeat(dpy_, True, nullptr);
         wmProtocols_ = XInternAtom(dpy_, "WM_PROTOCOLS", False);
         wmDeleteWindow_ = XInternAtom(dpy_, "WM_DELETE_WINDOW", False);
         netWmName_ = XInternAtom(dpy_, "_NET_WM_NAME", False);
         netWmIconName_ = XInternAtom(dpy_, "_NET_WM_ICON_NAME", False);
-        netWmPid_ = XInternAtom(dpy_, "_NET_WM_PID", False);
         utf8String_ = XInternAtom(dpy_, "UTF8_STRING", False);
         compoundText_ = XInternAtom(dpy_, "COMPOUND_TEXT", False);
-        motifHints_ = XInternAtom(dpy_, "_MOTIF_WM_HINTS", False);
     }
 
     ~X11Backend() override {
@@ -84,6 +95,7 @@ public:
             return;
         }
         XFreeGC(dpy_, gc_);
+        if (ownColormap_) XFreeColormap(dpy_, colormap_);
         XCloseDisplay(dpy_);
     }
 
@@ -96,61 +108,23 @@ public:
         XSetWindowAttributes attributes{};
         attributes.background_pixmap = None;  // no class brush: nothing is erased
         attributes.bit_gravity = NorthWestGravity;
-        attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
+        attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
+                                KeyReleaseMask | FocusChangeMask | StructureNotifyMask;
+        attributes.colormap = colormap_;
+        attributes.border_pixel = 0;
         const ::Window xw = XCreateWindow(dpy_, root_, window.windowRect.left, window.windowRect.top,
-                                          static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
-                                          CopyFromParent, InputOutput, CopyFromParent,
-                                          CWBackPixmap | CWBitGravity | CWEventMask, &attributes);
+                                          static_cast<unsigned>(width), static_cast<unsigned>(height), 0, depth_,
+                                          InputOutput, visual_,
+                                          CWBackPixmap | CWBitGravity | CWEventMask | CWColormap | CWBorderPixel,
+                                          &attributes);
         if (!xw) return false;
 
-        XSizeHints* size = XAllocSizeHints();
-        if (size) {
-            if (!window.defaultPosition) {
-                size->flags |= USPosition;
-                size->x = window.windowRect.left;
-                size->y = window.windowRect.top;
-            }
-            if (!(window.style & WS_THICKFRAME)) {
-                // A window without a sizing border keeps its size.
-                size->flags |= PMinSize | PMaxSize;
-                size->min_width = size->max_width = width;
-                size->min_height = size->max_height = height;
-            }
-            XSetWMNormalHints(dpy_, xw, size);
-            XFree(size);
-        }
-        XWMHints* hints = XAllocWMHints();
-        if (hints) {
-            hints->flags = InputHint | StateHint;
-            hints->input = True;
-            hints->initial_state = NormalState;
-            XSetWMHints(dpy_, xw, hints);
-            XFree(hints);
-        }
-        XClassHint* classHint = XAllocClassHint();
-        if (classHint) {
-            std::string name = programName();
-            classHint->res_name = name.data();
-            classHint->res_class = window.className.data();
-            XSetClassHint(dpy_, xw, classHint);
-            XFree(classHint);
-        }
-        Atom protocols[] = {wmDeleteWindow_};
-        XSetWMProtocols(dpy_, xw, protocols, 1);
-        const long pid = static_cast<long>(getpid());
-        XChangeProperty(dpy_, xw, netWmPid_, XA_CARDINAL, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(&pid), 1);
-
-        long motif[5] = {kMwmHintsFunctions | kMwmHintsDecorations, kMwmFuncMove | kMwmFuncClose, kMwmDecorBorder, 0, 0};
-        if (window.style & WS_MINIMIZEBOX) motif[1] |= kMwmFuncMinimize, motif[2] |= kMwmDecorMinimize;
-        if (window.style & WS_MAXIMIZEBOX) motif[1] |= kMwmFuncMaximize, motif[2] |= kMwmDecorMaximize;
-        if (window.style & WS_THICKFRAME) motif[1] |= kMwmFuncResize, motif[2] |= kMwmDecorResizeH;
-        if ((window.style & WS_CAPTION) == WS_CAPTION) motif[2] |= kMwmDecorTitle;
-        if (window.style & WS_SYSMENU) motif[2] |= kMwmDecorMenu;
-        XChangeProperty(dpy_, xw, motifHints_, motifHints_, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(motif), 5);
+        describeToWindowManager(dpy_, xw, window, width, height);
 
         window.native = xw;
+        // The X window is the client area; without a window manager it
+        // stays where it was made.
+        window.clientOrigin = POINT{window.windowRect.left, window.windowRect.top};
         byX_[xw] = window.handle;
         XFlush(dpy_);
         return true;
@@ -264,6 +238,24 @@ public:
         poll(fds, connectionLost ? 1 : 2, -1);
     }
 
+    RECT workArea() override {
+        if (connectionLost) return RECT{0, 0, DisplayWidth(dpy_, screen_), DisplayHeight(dpy_, screen_)};
+        return workAreaOf(dpy_, screen_);
+    }
+
+    // Asked of one of our windows, which also tells where its client area is now.
+    bool cursorPosition(POINT& screen) override {
+        if (connectionLost || byX_.empty()) return false;
+        const auto& [xw, hwnd] = *byX_.begin();
+        ::Window root = 0, child = 0;
+        int rootX = 0, rootY = 0, x = 0, y = 0;
+        unsigned mask = 0;
+        if (!XQueryPointer(dpy_, xw, &root, &child, &rootX, &rootY, &x, &y, &mask)) return false;
+        noteClientOrigin(hwnd, POINT{rootX - x, rootY - y});
+        screen = POINT{rootX, rootY};
+        return true;
+    }
+
 private:
     static unsigned long pixelValue(std::uint32_t rgb, const XImage* image) {
         auto channel = [](unsigned value, unsigned long mask) -> unsigned long {
@@ -277,6 +269,35 @@ private:
         };
         return channel((rgb >> 16) & 0xFF, image->red_mask) | channel((rgb >> 8) & 0xFF, image->green_mask) |
                channel(rgb & 0xFF, image->blue_mask);
+    }
+
+    // Buttons 4 and 5 are the wheel's notches, away from and towards the
+    // user; 6 and 7 (sideways) are not taken.
+    void button(HWND hwnd, const XButtonEvent& b) {
+        noteClientOrigin(hwnd, POINT{b.x_root - b.x, b.y_root - b.y});
+        const auto time = static_cast<DWORD>(b.time);
+        if (b.button == Button4 || b.button == Button5) {
+            if (b.type == ButtonPress)
+                deliverWheel(hwnd, b.button == Button4 ? WHEEL_DELTA : -WHEEL_DELTA, b.x, b.y, time, modifiersOf(b.state));
+            return;
+        }
+        deliverButton(hwnd, static_cast<int>(b.button), b.type == ButtonPress, b.x, b.y, time, modifiersOf(b.state));
+    }
+
+    // The virtual key comes from the key's keysym without modifiers, the
+    // character from the keymap with them. A key that has no virtual key
+    // here but types a character still types it.
+    void key(HWND hwnd, XKeyEvent k) {
+        char text[8] = {};
+        KeySym typed = NoSymbol;
+        const int length = XLookupString(&k, text, sizeof text, &typed, nullptr);
+        bool extended = false;
+        int vk = virtualKeyOf(XLookupKeysym(&k, 0), extended);
+        const char32_t character = length == 1 ? static_cast<unsigned char>(text[0]) : 0;
+        if (vk == 0 && character == 0) return;
+        if (vk == 0) vk = kOtherKey;
+        deliverKey(hwnd, vk, static_cast<int>(k.keycode) - 8, extended, k.type == KeyPress, character,
+                   static_cast<DWORD>(k.time), modifiersOf(k.state));
     }
 
     HWND windowOf(::Window xw) const {
@@ -296,8 +317,24 @@ private:
         }
         case ButtonPress:
         case ButtonRelease:
-            deliverButton(hwnd, static_cast<int>(event.xbutton.button), event.type == ButtonPress, event.xbutton.x,
-                          event.xbutton.y, static_cast<DWORD>(event.xbutton.time));
+            button(hwnd, event.xbutton);
+            break;
+        case MotionNotify: {
+            // Only the latest position counts.
+            XEvent latest = event;
+            while (XCheckTypedWindowEvent(dpy_, event.xany.window, MotionNotify, &latest)) {
+            }
+            const XMotionEvent& m = latest.xmotion;
+            noteClientOrigin(hwnd, POINT{m.x_root - m.x, m.y_root - m.y});
+            deliverMotion(hwnd, m.x, m.y, static_cast<DWORD>(m.time), modifiersOf(m.state));
+            break;
+        }
+        case KeyPress:
+        case KeyRelease:
+            key(hwnd, event.xkey);
+            break;
+        case FocusOut:
+            if (event.xfocus.detail != NotifyInferior) deliverFocusLost(hwnd);
             break;
         case ClientMessage:
             if (event.xclient.message_type == wmProtocols_ && event.xclient.format == 32 &&
@@ -328,9 +365,10 @@ private:
     ::Window root_;
     Visual* visual_;
     int depth_;
+    Colormap colormap_ = 0;
+    bool ownColormap_ = false;
     GC gc_;
-    Atom wmProtocols_, wmDeleteWindow_, netWmName_, netWmIconName_, netWmPid_, utf8String_, compoundText_,
-        motifHints_;
+    Atom wmProtocols_, wmDeleteWindow_, netWmName_, netWmIconName_, utf8String_, compoundText_;
     std::unordered_map<::Window, HWND> byX_;
     std::unordered_map<::Window, bool> mapped_;
     bool lossHandled_ = false;
@@ -365,10 +403,17 @@ std::unique_ptr<Backend> makeX11Backend(std::string& why) {
         why = std::string("cannot open display ") + name;
         return nullptr;
     }
+    DrawableVisual visual;
+    std::string unusable;
+    if (!chooseVisual(display, DefaultScreen(display), visual, unusable)) {
+        XCloseDisplay(display);
+        why = std::string("display ") + name + ": " + unusable;
+        return nullptr;
+    }
     XSetIOErrorHandler(onIOError);
     XSetIOErrorExitHandler(display, onIOErrorExit, nullptr);
     XSetErrorHandler(onProtocolError);
-    return std::make_unique<X11Backend>(display);
+    return std::make_unique<X11Backend>(display, visual);
 }
 
 }  // namespace platform

@@ -12,6 +12,7 @@
 #include "image_view.h"
 #include "palette.h"
 #include "pass_observer.h"
+#include "process.h"
 #include "text_sink.h"
 
 #include <cstdint>
@@ -29,8 +30,10 @@ int workersFor(const ImageView& image);
 // processor runs; the tests run both.
 enum class Variant { Best, Plain };
 
-// The whole pass, as reduceImage runs it with Variant::Best.
-Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObserver* observer = nullptr);
+// The whole pass, as reduceImage runs it with Variant::Best; `counts`, when
+// given, receives each entry's count.
+Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObserver* observer = nullptr,
+               EntryCounts* counts = nullptr);
 
 // One distinct colour: key red << 16 | green << 8 | blue, and its pixel count.
 struct ColorCount {

@@ -9,6 +9,10 @@ Palette reduceImage(const ImageView& image, TextSink& out, PassObserver* observe
     return pass::reduce(image, out, pass::Variant::Best, observer);
 }
 
+Palette reduceImage(const ImageView& image, TextSink& out, EntryCounts& counts, PassObserver* observer) {
+    return pass::reduce(image, out, pass::Variant::Best, observer, &counts);
+}
+
 namespace pass {
 
 namespace {
@@ -19,7 +23,7 @@ void announce(PassObserver* observer, PassPhase phase) {
 
 }  // namespace
 
-Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObserver* observer) {
+Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObserver* observer, EntryCounts* counts) {
     const int workers = workersFor(image);
 
     announce(observer, PassPhase::census);
@@ -39,6 +43,10 @@ Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObser
     announce(observer, PassPhase::palette);
     const std::vector<BoxSums> sums = sumBoxes(colors.data(), boxes);
     std::vector<ColorCount>().swap(colors);
+    if (counts) {
+        counts->fill(0);
+        for (std::size_t k = 0; k < sums.size(); ++k) (*counts)[k] = sums[k].total;
+    }
     Palette palette;
     makePalette(sums.data(), paletteCount, palette, out);
 

@@ -13,6 +13,9 @@
 #include "pass_observer.h"
 #include "text_sink.h"
 
+#include <array>
+#include <cstdint>
+
 // Returns the palette that every pixel now holds one colour of. The lowest
 // index of a colour in it is the entry that its pixels chose. Running short
 // of memory throws std::bad_alloc, with every worker thread of the pass
@@ -20,3 +23,10 @@
 // hears of each phase and of the remap's rows; the lines and the pixels are
 // the same with it or without.
 Palette reduceImage(const ImageView& image, TextSink& out, PassObserver* observer = nullptr);
+
+// The pixel count of each entry's box, the counts the report prints; entries
+// past the palette's count are 0.
+using EntryCounts = std::array<std::int64_t, kMaxPaletteEntries>;
+
+// The same pass, also handing back the count of each entry.
+Palette reduceImage(const ImageView& image, TextSink& out, EntryCounts& counts, PassObserver* observer = nullptr);

@@ -14,6 +14,7 @@
 #define APIENTRY
 
 typedef int BOOL;
+typedef short SHORT;
 typedef unsigned char BYTE;
 typedef unsigned short WORD;
 typedef std::uint32_t DWORD;
@@ -216,6 +217,7 @@ struct WNDCLASSEXA {
 #define WM_DESTROY 0x0002
 #define WM_MOVE 0x0003
 #define WM_SIZE 0x0005
+#define WM_KILLFOCUS 0x0008
 #define WM_SETTEXT 0x000C
 #define WM_GETTEXT 0x000D
 #define WM_PAINT 0x000F
@@ -241,6 +243,8 @@ struct WNDCLASSEXA {
 #define WM_MBUTTONDOWN 0x0207
 #define WM_MBUTTONUP 0x0208
 #define WM_MBUTTONDBLCLK 0x0209
+#define WM_MOUSEWHEEL 0x020A
+#define WM_CAPTURECHANGED 0x0215
 #define WM_USER 0x0400
 
 // System commands
@@ -284,6 +288,7 @@ struct WNDCLASSEXA {
 #define MK_SHIFT 0x0004
 #define MK_CONTROL 0x0008
 #define MK_MBUTTON 0x0010
+#define WHEEL_DELTA 120
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
 #define SW_HIDE 0
@@ -292,6 +297,30 @@ struct WNDCLASSEXA {
 #define SW_SHOW 5
 #define SW_MINIMIZE 6
 #define SW_RESTORE 9
+
+// Virtual-key codes. Letters and digits are their upper-case ASCII codes.
+#define VK_LBUTTON 0x01
+#define VK_RBUTTON 0x02
+#define VK_MBUTTON 0x04
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
+#define VK_MENU 0x12
+#define VK_ESCAPE 0x1B
+#define VK_SPACE 0x20
+#define VK_PRIOR 0x21
+#define VK_NEXT 0x22
+#define VK_END 0x23
+#define VK_HOME 0x24
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
+#define VK_ADD 0x6B
+#define VK_SUBTRACT 0x6D
+#define VK_OEM_PLUS 0xBB
+#define VK_OEM_MINUS 0xBD
+
+#define SPI_GETWORKAREA 0x0030
 
 BOOL GetClassInfoA(HINSTANCE instance, LPCSTR className, WNDCLASSA* info);
 ATOM RegisterClassExA(const WNDCLASSEXA* info);
@@ -330,3 +359,16 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint);
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint);
 BOOL GetClientRect(HWND hwnd, RECT* rect);
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
+
+// Input. Key and mouse messages come from the display. GetKeyState is the
+// state as of the input message last taken from the queue; the mouse
+// messages go to the window that has the capture, while one has it.
+SHORT GetKeyState(int virtualKey);
+HWND SetCapture(HWND hwnd);
+BOOL ReleaseCapture();
+HWND GetCapture();
+BOOL GetCursorPos(POINT* point);
+BOOL ScreenToClient(HWND hwnd, POINT* point);
+BOOL ClientToScreen(HWND hwnd, POINT* point);
+// SPI_GETWORKAREA only: the part of the screen that windows may take.
+BOOL SystemParametersInfoA(UINT action, UINT param, void* value, UINT update);

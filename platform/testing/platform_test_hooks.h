@@ -45,6 +45,19 @@ void injectButton(HWND hwnd, int button, bool press, int x, int y, DWORD timeMs)
 void injectExpose(HWND hwnd);                   // the window was uncovered
 void injectMinimizedByUser(HWND hwnd, bool minimized);  // the window manager minimised / restored it
 void injectDisplayLost();                     // the display's connection is gone
+// Pointer positions are in the window's client coordinates; modifiers are
+// kShiftHeld (1), kControlHeld (2) and kAltHeld (4) of the layer.
+void injectButton(HWND hwnd, int button, bool press, int x, int y, DWORD timeMs, unsigned modifiers);
+void injectMotion(HWND hwnd, int x, int y, unsigned modifiers = 0);
+void injectWheel(HWND hwnd, int delta, int x, int y, unsigned modifiers = 0);  // WHEEL_DELTA a notch
+// A key pressed (a second press without a release is an auto-repeat) or
+// released, with the character the press types (0 for none).
+void injectKey(HWND hwnd, int virtualKey, bool press, char32_t text = 0, unsigned modifiers = 0);
+void injectFocusLost(HWND hwnd);
+constexpr unsigned kShift = 1, kControl = 2;
+
+// The off-screen display's work area (SPI_GETWORKAREA), until reset().
+void setWorkArea(const RECT& area);
 
 // What the window is like now.
 struct WindowState {

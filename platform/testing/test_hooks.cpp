@@ -8,6 +8,7 @@
 #include "user_internal.h"
 
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace platform {
@@ -18,6 +19,7 @@ std::vector<RecordedCall> calls;
 bool recordingOn = false;
 std::function<void()> idleHook;
 std::int64_t dibSectionLimit = -1;
+std::optional<RECT> workArea_;
 
 // Bytes of the pixel buffer that a CreateDIBSection call asks for.
 std::int64_t dibSectionBytes(const BITMAPINFO* info) {
@@ -51,6 +53,7 @@ public:
     void show(WindowRecord& window, int command) override { offscreen_->show(window, command); }
     void present(WindowRecord& window, const RECT& area) override { offscreen_->present(window, area); }
     void pump() override { offscreen_->pump(); }
+    RECT workArea() override { return workArea_ ? *workArea_ : offscreen_->workArea(); }
     void wait(int wakeFd) override {
         if (idleHook) {
             // A copy: the hook may replace itself.
@@ -107,6 +110,24 @@ void injectMinimizedByUser(HWND hwnd, bool minimized) { deliverMapped(hwnd, !min
 
 void injectDisplayLost() { deliverDisplayLost(); }
 
+void injectButton(HWND hwnd, int button, bool press, int x, int y, DWORD timeMs, unsigned modifiers) {
+    deliverButton(hwnd, button, press, x, y, timeMs, modifiers);
+}
+
+void injectMotion(HWND hwnd, int x, int y, unsigned modifiers) { deliverMotion(hwnd, x, y, currentTime(), modifiers); }
+
+void injectWheel(HWND hwnd, int delta, int x, int y, unsigned modifiers) {
+    deliverWheel(hwnd, delta, x, y, currentTime(), modifiers);
+}
+
+void injectKey(HWND hwnd, int virtualKey, bool press, char32_t text, unsigned modifiers) {
+    deliverKey(hwnd, virtualKey, virtualKey, false, press, text, currentTime(), modifiers);
+}
+
+void injectFocusLost(HWND hwnd) { deliverFocusLost(hwnd); }
+
+void setWorkArea(const RECT& area) { workArea_ = area; }
+
 WindowState windowState(HWND hwnd) {
     WindowState state{};
     if (WindowRecord* w = findWindow(hwnd)) {
@@ -141,6 +162,7 @@ void reset() {
     calls.clear();
     recordingOn = false;
     dibSectionLimit = -1;
+    workArea_.reset();
     updateObserver();
     idleHook = nullptr;
     for (HWND hwnd : liveWindowHandles()) DestroyWindow(hwnd);
@@ -149,6 +171,7 @@ void reset() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     }
+    resetInputState();
 }
 
 }  // namespace test

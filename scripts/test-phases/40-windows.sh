@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # The Windows programs. Cross-builds everything with MinGW-w64 into
 # build-mingw/ (reduceview.exe, reducebmp.exe, the unit tests), checks that the
-# programs need no DLL beyond the system's, runs the unit tests under Wine
+# programs need no DLL beyond the system's (WIC's windowscodecs and ole32
+# among them), runs the unit tests under Wine
 # without a display, then checks the programs against the Linux build under
 # Wine on an X server with no window manager (tests/windows/wine_viewer_test):
 # the batch converter's bytes, the viewer's pixels (at 96 and 144 DPI), title,
 # output and close, under a Japanese locale (code page 932) and under C.UTF-8,
-# and the manifest and version resource of both programs.
+# a picture larger than the screen moved, zoomed and compared with its
+# original by keys that xdotool types, and the manifest and version resource
+# of both programs; then PNG and JPEG files through WIC against the Linux
+# decoders (tests/windows/wine_pictures_test).
 #
 # Wine runs in a throw-away prefix under /tmp, made at the start (a few
 # seconds, about 700 MB) and removed at the end.
@@ -42,7 +46,7 @@ for exe in app/reduceview.exe app/reducebmp.exe; do
   echo "$exe: $dlls"
   for dll in $dlls; do
     case "$dll" in
-      kernel32.dll | user32.dll | gdi32.dll | msvcrt.dll) ;;
+      kernel32.dll | user32.dll | gdi32.dll | msvcrt.dll | ole32.dll | windowscodecs.dll) ;;
       *) echo "$exe needs $dll, which is not part of Windows" >&2; exit 1 ;;
     esac
   done
@@ -72,7 +76,7 @@ wineserver -w
 
 echo "-- Windows programs under Wine on an X server"
 [ -f "$linux_build/CMakeCache.txt" ] || bash "$root/scripts/build.sh"
-cmake --build "$linux_build" -j2 --target wine_viewer_test reducebmp >/dev/null
+cmake --build "$linux_build" -j2 --target wine_viewer_test wine_pictures_test reducebmp >/dev/null
 # The Japanese locale, made here so that the system's locales stay as they are.
 mkdir -p "$scratch/locale"
 localedef -i ja_JP -f UTF-8 "$scratch/locale/ja_JP.UTF-8" || [ -e "$scratch/locale/ja_JP.UTF-8/LC_CTYPE" ]
@@ -95,4 +99,6 @@ wine cmd /c exit </dev/null >/dev/null 2>&1
 # The wide-text test once more, now that Wine can make its window.
 CR_EXPECT_WINDOWS=1 wine "$windows_build/tests/windows/wide_text_tests.exe" --gtest_brief=1 </dev/null
 "$linux_build/tests/windows/wine_viewer_test"
+# PNG and JPEG through WIC against libpng and libjpeg-turbo (no display needed).
+"$linux_build/tests/windows/wine_pictures_test"
 echo "Windows programs under Wine: passed"

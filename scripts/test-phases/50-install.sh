@@ -94,7 +94,9 @@ echo "-- the .deb"
 deb=$(ls "$package_build"/colour-reduce_"$version"_*.deb)
 dpkg-deb -I "$deb"
 depends=$(dpkg-deb -f "$deb" Depends)
-grep -q "libx11-6" <<<"$depends" || fail "the .deb does not depend on libx11-6: $depends"
+for library in libx11-6 libpng16-16 libjpeg62-turbo; do
+  grep -q "$library" <<<"$depends" || fail "the .deb does not depend on $library: $depends"
+done
 grep -q "fonts-noto-cjk | fonts-ipafont-gothic" <<<"$(dpkg-deb -f "$deb" Recommends)" ||
   fail "the .deb does not recommend a Japanese font"
 same_files "files of the .deb" "./usr/bin/reducebmp
@@ -113,7 +115,13 @@ cmake --build "$linux_build" -j2 --target reducebmp >/dev/null
 "$unpacked/usr/bin/reducebmp" "$card" "$scratch/deb.bmp" >"$scratch/deb.txt"
 cmp "$scratch/expected.txt" "$scratch/deb.txt" || fail "the .deb's reducebmp prints other statistics"
 cmp "$scratch/expected.bmp" "$scratch/deb.bmp" || fail "the .deb's reducebmp writes other bytes"
-echo "the .deb's reducebmp: same statistics ($(wc -l <"$scratch/deb.txt") lines) and same output as build/'s"
+# And with the libraries it depends on: an indexed PNG read back as a PNG.
+"$linux_build/app/reducebmp" "$card" "$scratch/expected.png" >/dev/null
+"$unpacked/usr/bin/reducebmp" "$card" "$scratch/deb.png" >/dev/null
+cmp "$scratch/expected.png" "$scratch/deb.png" || fail "the .deb's reducebmp writes another PNG"
+"$unpacked/usr/bin/reducebmp" "$scratch/deb.png" "$scratch/deb-again.bmp" >/dev/null ||
+  fail "the .deb's reducebmp cannot read the PNG it wrote"
+echo "the .deb's reducebmp: same statistics ($(wc -l <"$scratch/deb.txt") lines) and same output as build/'s, BMP and PNG"
 
 echo "-- the Windows .zip (build-mingw/)"
 if [ ! -f "$windows_build/CMakeCache.txt" ]; then

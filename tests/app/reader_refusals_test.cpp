@@ -8,6 +8,7 @@
 #include "bmp_cases.h"
 #include "dib24.h"
 #include "load_failure.h"
+#include "read_picture.h"
 
 #include <gtest/gtest.h>
 
@@ -93,11 +94,11 @@ LoadResult load(std::FILE* stream) {
     const std::uint8_t* const startPixels = image.pixels;
     LoadStatus status;
     status.opened = true;
-    const bool loaded = image.readBmp(stream, status.read);
+    const bool loaded = readPicture(image, stream, status.read);
     const bool unchanged = image.pixels == startPixels && image.width == 1 && image.height == 1 &&
                            image.stride == 4 && image.pixels[0] == 0x0A && image.pixels[1] == 0x0B &&
                            image.pixels[2] == 0x0C;
-    return {loaded, unchanged, status.read.refusal, loadFailureReason(status)};
+    return {loaded, unchanged, status.read.bmp.refusal, loadFailureReason(status)};
 }
 
 TEST(ReaderRefusalTest, EveryHostileFileIsRefusedFromEitherKindOfStream) {

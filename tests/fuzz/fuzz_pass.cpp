@@ -1,5 +1,6 @@
 // Fuzz target for the whole road of a file through the batch converter:
-// bytes -> readBmp -> reduceImage -> writeIndexedBmp -> readBmp again.
+// bytes -> readBmp -> reduceImage -> writeIndexedBmp -> readBmp again, and
+// writeIndexedPng -> readPicture.
 //
 // Every input is read twice, once from a memory stream (the reader cannot
 // learn the length and reads in bounded pieces) and once from an anonymous
@@ -8,7 +9,7 @@
 // included. A refused file must leave the image as it was. An accepted
 // file goes through the reduction pass, which on small pictures must print
 // and leave exactly what the plain reference pass does, and the written
-// indexed BMP, read back, must give exactly the reduced pixels.
+// indexed BMP and PNG, read back, must give exactly the reduced pixels.
 //
 // Built with CR_FUZZ_READER_ONLY it stops after the reader: the pass costs
 // a few milliseconds even for one pixel, the reader some microseconds, so
@@ -18,6 +19,8 @@
 #include "reference_pass.h"
 #include "text_sink.h"
 #include "write_indexed_bmp.h"
+#include "write_indexed_png.h"
+#include "read_picture.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -156,9 +159,31 @@ void reduceAndWrite(dib24& image) {
     check(readFromMemory(reread, written.data(), written.size(), status), "written file does not load");
     if (image.width == 0 || image.height == 0) {
         check(reread.width == 0 && reread.height == 0, "empty image written as a non-empty one");
-    } else {
-        check(samePixels(image, reread), "written file does not give the reduced pixels");
+        return;
     }
+    check(samePixels(image, reread), "written file does not give the reduced pixels");
+
+    // The same as an indexed PNG, read back as the programs read it.
+    std::vector<std::uint8_t> png;
+    check(writeIndexedPng(image.view(), palette, image.bmi.bmiHeader.biXPelsPerMeter,
+                          [&](const std::uint8_t* data, std::size_t size) {
+                              png.insert(png.end(), data, data + size);
+                              return true;
+                          }),
+          "writeIndexedPng refused an image the reader made");
+    png.push_back(0);
+    std::FILE* file = fmemopen(png.data(), png.size() - 1, "rb");
+    if (!file) fail("fmemopen failed");
+    dib24 fromPng;
+    startImage(fromPng);
+    PictureReadStatus pictureStatus;
+    const bool pngLoaded = readPicture(fromPng, file, pictureStatus);
+    std::fclose(file);
+    check(pngLoaded, "written PNG does not load");
+    check(samePixels(image, fromPng), "written PNG does not give the reduced pixels");
+    // A PNG holds no resolution of 0 or below (a BMP's header may).
+    const bool positive = image.bmi.bmiHeader.biXPelsPerMeter > 0;
+    check(fromPng.resolution == (positive ? reread.resolution : 0), "written PNG and BMP give other resolutions");
 }
 #endif
 

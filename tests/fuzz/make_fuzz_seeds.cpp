@@ -1,7 +1,9 @@
-// Writes the seed corpus of the fuzz target into a folder: the valid files
-// of every depth and kind, and the hostile files of the robustness tests.
+// Writes the seed corpora of the fuzz targets into a folder: the valid files
+// of every depth and kind, and the hostile files of the robustness tests,
+// in OUTDIR/bmp, OUTDIR/png and OUTDIR/jpeg.
 //   make_fuzz_seeds OUTDIR
 #include "bmp_cases.h"
+#include "picture_cases.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -12,11 +14,20 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::filesystem::path out(argv[1]);
-    std::filesystem::create_directories(out);
+    for (const char* kind : {"bmp", "png", "jpeg"}) std::filesystem::create_directories(out / kind);
     int written = 0;
     for (const auto& files : {hostile::validFiles(), hostile::hostileFiles()}) {
         for (const auto& file : files) {
-            testsupport::writeFile((out / (file.name + ".bmp")).string(), file.bytes);
+            testsupport::writeFile((out / "bmp" / (file.name + ".bmp")).string(), file.bytes);
+            ++written;
+        }
+    }
+    for (const auto& files : {hostile::validPictureFiles(), hostile::hostilePictureFiles()}) {
+        for (const auto& file : files) {
+            const bool png = file.name.rfind("png", 0) == 0;
+            const bool jpeg = file.name.rfind("jpeg", 0) == 0;
+            if (!png && !jpeg) continue;
+            testsupport::writeFile((out / (png ? "png" : "jpeg") / file.name).string(), file.bytes);
             ++written;
         }
     }

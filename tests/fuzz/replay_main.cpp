@@ -2,10 +2,13 @@
 // and the regression files are ordinary tests under any compiler:
 //   fuzz_replay [--seeds] PATH...
 // --seeds runs the built-in seed files (the valid and hostile files of the
-// robustness tests); each PATH is a file, or a folder whose regular files
+// robustness tests, BMP or, for the picture targets, PNG and JPEG); each PATH is a file, or a folder whose regular files
 // are all run.
 // Exit code 0 when every input went through; the target aborts otherwise.
 #include "bmp_cases.h"
+#ifdef CR_FUZZ_PICTURE_SEEDS
+#include "picture_cases.h"
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -40,7 +43,12 @@ int main(int argc, char** argv) {
     bool ok = true;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--seeds") {
-            for (auto files : {hostile::validFiles(), hostile::hostileFiles()}) {
+#ifdef CR_FUZZ_PICTURE_SEEDS
+            const auto seeds = {hostile::validPictureFiles(), hostile::hostilePictureFiles()};
+#else
+            const auto seeds = {hostile::validFiles(), hostile::hostileFiles()};
+#endif
+            for (const auto& files : seeds) {
                 for (const auto& file : files) {
                     LLVMFuzzerTestOneInput(file.bytes.data(), file.bytes.size());
                     ++ran;

@@ -134,6 +134,52 @@ TEST(MemoryFaultTest, TheViewerEndsWholeOrWithOneMessageUnderEveryAddressSpaceLi
 }
 #endif
 
+#ifdef REDUCEVIEW_PATH
+// A picture of 48 MB in eight colours, whose pass needs less memory than a
+// copy of it: there is a limit under which the copy kept for the
+// comparisons cannot be made but the pass can run.
+std::string writeLargeFewColours(const TempDir& dir) {
+    const std::int32_t side = 4000;
+    const std::uint32_t stride = side * 3, bytes = stride * side;
+    testsupport::Bytes file(54 + std::size_t{bytes});
+    file[0] = 'B', file[1] = 'M';
+    testsupport::putU32(file, 2, 54 + bytes);
+    testsupport::putU32(file, 10, 54);
+    testsupport::putU32(file, 14, 40);
+    testsupport::putU32(file, 18, side);
+    testsupport::putU32(file, 22, side);
+    testsupport::putU16(file, 26, 1);
+    testsupport::putU16(file, 28, 24);
+    for (std::uint32_t x = 0; x < stride; ++x) file[54 + x] = static_cast<std::uint8_t>((x / 3 / 500) * 30 + x % 3 * 70);
+    for (std::int32_t y = 1; y < side; ++y) std::copy(file.begin() + 54, file.begin() + 54 + stride, file.begin() + 54 + y * stride);
+    const std::string input = dir.file("large.bmp");
+    testsupport::writeFile(input, file);
+    return input;
+}
+
+TEST(MemoryFaultTest, WithoutMemoryForTheOriginalTheViewerSaysSoAndStillRuns) {
+    SKIP_WITHOUT_ADDRESS_SPACE_LIMITS();
+    TempDir dir;
+    const std::string input = writeLargeFewColours(dir);
+    const Expected expected = unlimitedRun(input, dir);
+    const std::string off = "reduceview: not enough memory to keep the original of " + input +
+                            "; the comparison with it is off\n";
+    int ranWithoutTheCopy = 0;
+    for (long long megabytes = 72; megabytes <= 136 && !ranWithoutTheCopy; megabytes += 8) {
+        Limits limits;
+        limits.addressSpaceBytes = megabytes * kMegabyte;
+        const MeasuredExit run =
+            testsupport::runMeasured(testsupport::Command({REDUCEVIEW_PATH, input}, {{"DISPLAY", std::nullopt}}), limits);
+        SCOPED_TRACE(std::to_string(megabytes) + " MB: " + run.err);
+        EXPECT_EQ(run.signal, 0);
+        if (run.exitCode != 0 || run.err.find(off) == std::string::npos) continue;
+        EXPECT_EQ(run.out, expected.statistics);
+        ++ranWithoutTheCopy;
+    }
+    EXPECT_EQ(ranWithoutTheCopy, 1) << "no limit left the pass its memory without the copy's: the limits need moving";
+}
+#endif
+
 // Every thread would need a stack larger than any address space: the
 // calling thread does all the work, with the same result.
 TEST(MemoryFaultTest, ThreadsThatCannotStartLeaveTheSameOutput) {

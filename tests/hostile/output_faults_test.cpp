@@ -175,7 +175,7 @@ TEST(OutputFaultTest, ASuccessfulRunReplacesTheOldFileWhole) {
 TEST(OutputFaultTest, APipeIsWrittenInPlaceAndStaysAPipe) {
     TempDir dir;
     const std::string input = writeInput(dir);
-    const std::string output = dir.file("out.fifo");
+    const std::string output = dir.file("fifo.bmp");
     ASSERT_EQ(mkfifo(output.c_str(), 0644), 0);
     // Reader first (non-blocking), then a writer of our own so that the
     // reader sees no end of file before the program has written.
@@ -204,7 +204,7 @@ TEST(OutputFaultTest, APipeIsWrittenInPlaceAndStaysAPipe) {
     EXPECT_TRUE(S_ISFIFO(info.st_mode)) << "the pipe was replaced by a file";
     ASSERT_GE(received.size(), 54u);
     EXPECT_EQ(testsupport::getU32(received, 2), received.size());
-    expectOnly(dir, {"in.bmp", "out.fifo"});
+    expectOnly(dir, {"fifo.bmp", "in.bmp"});
 }
 
 TEST(OutputFaultTest, ASymbolicLinkIsKeptAndTheFileItPointsToReplaced) {

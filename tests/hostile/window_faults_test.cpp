@@ -3,7 +3,8 @@
 // program still running when its time is up is killed, and fails the
 // test): the X server going away while the window is shown, displays
 // that cannot be opened (no server, a malformed name, a server that hangs up
-// or answers nonsense), and a quit message posted while the viewer waits.
+// or answers nonsense), statistics that cannot be written, and a quit
+// message posted while the viewer waits.
 #include "bmp_builder.h"
 #include "child_process.h"
 #include "pictures.h"
@@ -20,6 +21,7 @@
 #include <atomic>
 #include <cstring>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace hostile {
@@ -150,6 +152,7 @@ TEST(WindowFaultTest, DisplaysThatCannotBeOpenedEndTheViewerCleanly) {
         {"an empty DISPLAY", std::string(), "DISPLAY is not set"},
         {"no server on that number", ":65001", "cannot open display :65001"},
         {"a malformed name", "not a display", "cannot open display not a display"},
+        // Xlib's first write may meet the closed socket: a failed write, not SIGPIPE.
         {"a server that hangs up at once", hangUp.display(), "cannot open display"},
         {"a server that answers nonsense", nonsense.display(), "cannot open display"},
         // Xlib would wait for the greeting forever; the layer gives up after ten seconds.
@@ -161,6 +164,34 @@ TEST(WindowFaultTest, DisplaysThatCannotBeOpenedEndTheViewerCleanly) {
         expectCleanEnd(run, statistics);
         EXPECT_NE(run.err.find(c.notice), std::string::npos) << run.err;
     }
+}
+
+// `reduceview photo.bmp | head -2`, and a full disk: the statistics are said
+// lost, the window is shown all the same, and the exit code is 1. A reader
+// that has gone makes the write fail as one to a display that has gone
+// does, instead of ending the viewer by SIGPIPE.
+TEST(WindowFaultTest, StatisticsThatCannotBeWrittenAreSaidLostWithoutASignal) {
+    TempDir dir;
+    const std::string input = writeInput(dir);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    close(fds[0]);
+    const std::pair<const char*, testsupport::Stream> outputs[] = {
+        {"a reader that has gone", testsupport::Stream::descriptor(fds[1])},
+        {"a full disk", testsupport::Stream::file("/dev/full")},
+    };
+    for (const auto& [what, out] : outputs) {
+        SCOPED_TRACE(what);
+        testsupport::Command command({REDUCEVIEW_PATH, input}, {{"DISPLAY", std::nullopt}});
+        command.out = out;
+        const Exit run = testsupport::run(command);
+        EXPECT_EQ(run.signal, 0) << run.err;
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_NE(run.err.find("reduceview: cannot write the statistics to standard output\n"), std::string::npos)
+            << run.err;
+        EXPECT_NE(run.err.find("closing the window after its first paint"), std::string::npos) << run.err;
+    }
+    close(fds[1]);
 }
 
 TEST(WindowFaultTest, AQuitMessageEndsTheLoopAndTheDestructorClosesTheWindow) {

@@ -70,6 +70,28 @@ TEST(ReductionPass, FewColorsGiveOneBoxEach) {
     EXPECT_EQ(report.rfind("color count: 40\npalette count:40\n", 0), 0u);
 }
 
+TEST(ReductionPass, TheCountsHandedBackAreThoseOfTheReportAndTheSameReport) {
+    const Picture picture = testCard(61, 37, 5);
+    OwnedImage plain(picture), counted(picture);
+    StringSink plainOut, countedOut;
+    reduceImage(plain.view(), plainOut);
+    EntryCounts counts;
+    counts.fill(-1);
+    const Palette palette = reduceImage(counted.view(), countedOut, counts);
+    EXPECT_EQ(countedOut.text(), plainOut.text());
+    EXPECT_EQ(counted.picture(), plain.picture());
+    const std::string report = countedOut.text();
+    std::size_t at = 0;
+    for (int k = 0; k < kMaxPaletteEntries; ++k) {
+        if (k >= palette.count) {
+            EXPECT_EQ(counts[k], 0) << k;
+            continue;
+        }
+        at = report.find("(count:", at) + 7;
+        EXPECT_EQ(counts[k], std::stoll(report.substr(at))) << k;
+    }
+}
+
 namespace {
 
 // What an observer hears of one pass, and on which thread.

@@ -7,7 +7,7 @@
 
 namespace testsupport {
 
-XServer::XServer() {
+XServer::XServer(const std::string& screen) {
     int fds[2];
     if (pipe(fds) != 0) {
         error_ = "no pipe for the display number";
@@ -15,7 +15,7 @@ XServer::XServer() {
     }
     // The server writes its display number on the pipe, which it inherits,
     // once it accepts connections.
-    Command command({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+    Command command({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp",
                      "-noreset"});
     command.out = command.err = Stream::nullDevice();
     try {

@@ -1,6 +1,6 @@
-// An X server of the test's own (POSIX only): an Xvfb of 1280 x 1024 at
-// depth 24, without a window manager, on a display number that the server
-// picks among the free ones.
+// An X server of the test's own (POSIX only): an Xvfb, by default of
+// 1280 x 1024 at depth 24, without a window manager, on a display number
+// that the server picks among the free ones.
 #pragma once
 
 #include "child_process.h"
@@ -12,7 +12,8 @@ namespace testsupport {
 
 class XServer {
 public:
-    XServer();  // started() says whether it came up
+    // `screen` as Xvfb takes it: WIDTHxHEIGHTxDEPTH. started() says whether it came up.
+    explicit XServer(const std::string& screen = "1280x1024x24");
     ~XServer();
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;
