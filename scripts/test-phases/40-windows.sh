@@ -19,6 +19,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 linux_build="$root/build"
 windows_build="$root/build-mingw"
 source "$root/tests/windows/wine-env.sh"
+cr_fixed_layout "$@"
 
 scratch=$(mktemp -d /tmp/cr-windows.XXXXXX)
 export WINEPREFIX="$scratch/wine"

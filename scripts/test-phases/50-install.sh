@@ -11,6 +11,8 @@
 #   files, and runs the reducebmp.exe taken from it under Wine on the test card.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+source "$root/tests/windows/wine-env.sh"
+cr_fixed_layout "$@"
 package_build="$root/build-package"
 linux_build="$root/build"
 windows_build="$root/build-mingw"
@@ -139,7 +141,6 @@ $top/reduceview.exe" "$(cmake -E tar tf "$zip" | grep -v '/$')"
 (cd "$scratch" && cmake -E tar xf "$zip")
 grep -q "reducebmp.exe photo.bmp photo-256.bmp" "$scratch/$top/README.txt" || fail "README.txt does not say how to run"
 
-source "$root/tests/windows/wine-env.sh"
 export WINEPREFIX="$scratch/wine"
 wine_used=1
 unset DISPLAY

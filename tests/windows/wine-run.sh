@@ -10,7 +10,11 @@
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/wine-env.sh"
+cr_fixed_layout "$@"
 cr_wine_prefix || exit 1
+# The test programs' standard error is only shown, never compared: let Wine say
+# why a program could not start.
+export WINEDEBUG=-all,err+all
 out=$(mktemp) && err=$(mktemp) || exit 1
 trap 'rm -f "$out" "$err"' EXIT
 wine "$@" </dev/null >"$out" 2>"$err"
