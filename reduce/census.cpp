@@ -127,7 +127,8 @@ ColorIndex::ColorIndex(const ImageView& image, int workers) {
         for (std::uint32_t i = 0; i < kWords; ++i) bits_[i] |= bits[i];
     }
 #if defined(__x86_64__)
-    distinct_ = havePopcnt() ? countBeforePopcnt(bits_.data(), before_.data()) : countBefore(bits_.data(), before_.data());
+    distinct_ = havePopcnt() ? countBeforePopcnt(bits_.data(), before_.data())
+                             : countBefore(bits_.data(), before_.data());
 #else
     distinct_ = countBefore(bits_.data(), before_.data());
 #endif

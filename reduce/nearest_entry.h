@@ -334,7 +334,9 @@ private:
         const __m256i both = _mm256_min_epu16(low, high);
         const __m128i half = _mm_min_epu16(_mm256_castsi256_si128(both), _mm256_extracti128_si256(both, 1));
         const auto least = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_minpos_epu16(half))) & 0xFFFFu;
-        if ((least >> 8) >= static_cast<std::uint32_t>(DistanceRows::kCap)) return lister_.nearestOfAll(red, green, blue);
+        if ((least >> 8) >= static_cast<std::uint32_t>(DistanceRows::kCap)) {
+            return lister_.nearestOfAll(red, green, blue);
+        }
         return static_cast<std::int32_t>(least & 0xFFu);
     }
 
