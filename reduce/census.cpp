@@ -1,4 +1,3 @@
-#include "large_pages.h"
 #include "pass_internals.h"
 #include "phases.h"
 #include "workers.h"
@@ -100,17 +99,15 @@ __attribute__((target("popcnt"))) std::uint32_t countBeforePopcnt(const std::uin
 
 }  // namespace
 
-ColorIndex::ColorIndex(const ImageView& image, int workers) {
+ColorIndex::ColorIndex(const ImageView& image, int workers) : bits_(kWords, 0), before_(kWords + 1, 0) {
     assert(workers >= 1);
-    fillOnLargePages(bits_, kWords, std::uint64_t{0});
-    fillOnLargePages(before_, std::size_t{kWords} + 1, std::uint32_t{0});
     if (image.empty()) return;
     // Each worker marks its band of rows in a bitmap of its own; the bitmaps
     // are then merged. Bits are set, never cleared, so the order is free.
     // Any number of workers gives the same bits: the bands are laid out for
     // as many as could start.
     std::vector<std::vector<std::uint64_t>> extra(static_cast<std::size_t>(workers - 1));
-    for (auto& bits : extra) fillOnLargePages(bits, kWords, std::uint64_t{0});
+    for (auto& bits : extra) bits.assign(kWords, 0);
     int bands = 1;
     runWorkers(
         workers,
@@ -138,8 +135,7 @@ std::vector<ColorCount> countColors(const ImageView& image, int workers, Variant
     assert(workers >= 1);
     const ColorIndex index(image, workers);
     const std::uint32_t distinct = index.distinct();
-    std::vector<ColorCount> colors;
-    fillOnLargePages(colors, distinct, ColorCount{0, 0});
+    std::vector<ColorCount> colors(distinct, ColorCount{0, 0});
     if (distinct == 0) return colors;
     // No table beside the colours: the first worker counts into `count`, the
     // second into `key` (distinct fields, so neither disturbs the other), and
