@@ -353,6 +353,43 @@ TEST(Remap, ThreadedPassOnLargePicturesMatchesOneWorker) {
     }
 }
 
+// The vector search keeps the choices of recent adjusted colours and stops
+// keeping them where few come back. A picture of flat bands, then noise,
+// then the bands again turns that on, off and on again, each part long
+// enough for many reviews, with one worker and with two; the choices kept
+// from the first part meet the last. The palette's entries lie 32 apart on every
+// axis, as the cache's places do: colours that share a place must still be
+// told apart.
+TEST(Remap, ChoicesKeptForSmoothPartsAndDroppedForNoiseLeaveTheReferencePixels) {
+    constexpr std::int32_t kWidth = 512;
+    constexpr std::int32_t kPart = 320;
+    const Picture parts[] = {bands(kWidth, kPart, 40, 3), testsupport::noise(kWidth, kPart, 8),
+                             bands(kWidth, kPart, 40, 3)};
+    Picture picture(kWidth, 3 * kPart);
+    for (int i = 0; i < 3; ++i) {
+        std::copy(parts[i].pixels.begin(), parts[i].pixels.end(),
+                  picture.pixels.begin() + static_cast<std::ptrdiff_t>(i) * kWidth * kPart);
+    }
+    Palette spaced;
+    spaced.count = 216;
+    for (int k = 0; k < spaced.count; ++k) {
+        spaced.rgb[static_cast<std::size_t>(3 * k)] = static_cast<std::uint8_t>(48 + 32 * (k / 36));
+        spaced.rgb[static_cast<std::size_t>(3 * k + 1)] = static_cast<std::uint8_t>(48 + 32 * (k / 6 % 6));
+        spaced.rgb[static_cast<std::size_t>(3 * k + 2)] = static_cast<std::uint8_t>(48 + 32 * (k % 6));
+    }
+    const std::size_t rowDoubles = (static_cast<std::size_t>(kWidth) + 2) * 3;
+    for (const Palette& palette : {spaced, randomPalette(256, 9, 255)}) {
+        OwnedImage expected(picture);
+        std::vector<double> current(rowDoubles, 0.0), next(rowDoubles, 0.0);
+        reference::remapToPalette(expected.view(), palette, palette.count, current.data(), next.data());
+        for (const int workers : {1, 2}) {
+            OwnedImage image(picture);
+            pass::remapImage(image.view(), palette, palette.count, workers, nullptr, nullptr, pass::Variant::Best);
+            EXPECT_TRUE(bytesOf(image) == bytesOf(expected)) << palette.count << " entries, " << workers << " workers";
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Millions of colours: where the census counts into one array from two
 // workers, the median cut shares boxes between workers, and the search meets
