@@ -1,5 +1,6 @@
-// The fuzz targets' image: the readers' target in plain memory, laid out as
-// the programs' dib24, so that the targets link no window system.
+// The readers' target in plain memory, laid out as the programs' dib24: the
+// image of the fuzz targets and of the tests' own decoding (decoded_picture.h),
+// which link no window system.
 #pragma once
 
 #include "picture_geometry.h"
