@@ -4,12 +4,16 @@
 // once in 4096 x 4096, scattered and in key order). Run by hand:
 //   build/bench/reduce_bench [--benchmark_filter=Remap]
 // Items processed are pixels (colours for the median cut).
+#include "census.h"
 #include "dib24.h"
-#include "pass_internals.h"
-#include "phases.h"
+#include "derive_palette.h"
+#include "median_cut.h"
+#include "pass.h"
 #include "pictures.h"
 #include "process.h"
 #include "reference_pass.h"
+#include "remap.h"
+#include "table_phases.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,33 +1,6 @@
 #include "dib24.h"
 
-#include <cmath>
-#include <cstring>
-#include <limits>
 #include <utility>
-
-namespace {
-
-// Truncation toward zero, saturated so that absurd header values cannot
-// overflow the integer conversion.
-std::int32_t truncateToInt(double value) {
-    if (std::isnan(value)) return 0;
-    if (value >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
-    if (value <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(value);
-}
-
-}  // namespace
-
-std::int32_t pelsPerMetreFromDpi(std::int32_t dotsPerInch) {
-    return truncateToInt(dotsPerInch * 39.37007874015748 + 0.5);
-}
-
-std::int32_t dpiFromPelsPerMetre(std::int32_t pelsPerMetre) { return truncateToInt(pelsPerMetre * 0.0254 + 0.5); }
-
-std::int32_t strideForWidth(std::int32_t width) {
-    const std::int32_t n = 3 * width;
-    return 4 * (n / 4 + (n % 4 != 0 ? 1 : 0));
-}
 
 dib24::dib24()
     : oldBitmap(nullptr),
@@ -68,6 +41,11 @@ bool dib24::create(int newWidth, int newHeight, int newResolution) {
     memoryDC = CreateCompatibleDC(nullptr);
     oldBitmap = SelectObject(memoryDC, dibSection);
     return true;
+}
+
+ImageView dib24::make(std::int32_t newWidth, std::int32_t newHeight, std::int32_t newResolution) {
+    create(newWidth, newHeight, newResolution);
+    return view();
 }
 
 void dib24::release() {

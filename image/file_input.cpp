@@ -1,6 +1,6 @@
 #include "file_input.h"
 
-#include <sys/stat.h>
+#include "file_size.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -42,11 +42,11 @@ Got FileInput::read(void* out, std::int64_t count) {
 }
 
 std::int64_t FileInput::bytesLeft() const {
-    struct stat info {};
-    if (fstat(fileno(file_), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+    const std::int64_t size = regularFileSize(file_);
+    if (size < 0) return -1;
     const long position = std::ftell(file_);
     if (position < 0) return -1;
-    const std::int64_t inFile = std::max<std::int64_t>(0, static_cast<std::int64_t>(info.st_size) - position);
+    const std::int64_t inFile = std::max<std::int64_t>(0, size - position);
     return inFile + (headSize_ - headTaken_);
 }
 

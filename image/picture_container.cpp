@@ -1,6 +1,6 @@
 #include "picture_container.h"
 
-#include "dib24.h"
+#include "picture_geometry.h"
 
 #include <algorithm>
 #include <array>

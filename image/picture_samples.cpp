@@ -1,7 +1,5 @@
 #include "picture_samples.h"
 
-#include "dib24.h"
-
 namespace {
 
 // Adam7: first column, column step, first row, row step of each pass.

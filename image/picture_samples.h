@@ -9,11 +9,11 @@
 //     channel, on the 8-bit values.
 #pragma once
 
+#include "image_view.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
-
-class dib24;
 
 enum class SampleLayout {
     grey,
@@ -45,7 +45,7 @@ std::size_t rowBytesOf(const SampleFormat& format, std::int32_t width);
 class PictureBuilder {
 public:
     // REQUIRES: the image was made at the picture's size with a buffer.
-    PictureBuilder(dib24& image, const SampleFormat& format) : image_(image), format_(format) {}
+    PictureBuilder(const ImageView& image, const SampleFormat& format) : image_(image), format_(format) {}
 
     // Picture row y, counted from the top: `image.width` pixels.
     void putRow(std::int32_t y, const std::uint8_t* samples);
@@ -62,7 +62,7 @@ private:
     void convert(const std::uint8_t* samples, std::int32_t count, std::int32_t y, std::int32_t firstColumn,
                  std::int32_t columnStep);
 
-    dib24& image_;
+    ImageView image_;
     const SampleFormat& format_;
     bool shownOverWhite_ = false;
 };

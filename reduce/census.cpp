@@ -1,5 +1,5 @@
-#include "pass_internals.h"
-#include "phases.h"
+#include "census.h"
+
 #include "workers.h"
 
 #include <algorithm>
@@ -172,29 +172,3 @@ std::vector<ColorCount> countColors(const ImageView& image, int workers, Variant
 }
 
 }  // namespace pass
-
-ColorTable takeCensus(const ImageView& image, TextSink& out) {
-    ColorTable table;
-    if (image.empty()) return table;
-    const std::int64_t pixelCount = static_cast<std::int64_t>(image.width) * image.height;
-    const pass::ColorIndex index(image, pass::workersFor(image));
-    // The record number of each colour, by rank; records are numbered as
-    // their colours first appear, top row first, left to right.
-    constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
-    std::vector<std::uint32_t> recordOf(index.distinct(), kNone);
-    table.reserve(index.distinct());
-    for (std::int32_t y = 0; y < image.height; ++y) {
-        const std::uint8_t* p = image.at(0, y);
-        for (std::int32_t x = 0; x < image.width; ++x, p += 3) {
-            std::uint32_t& record = recordOf[index.rank(pass::keyAt(p))];
-            if (record != kNone) {
-                ++table[record].count;
-                continue;
-            }
-            record = static_cast<std::uint32_t>(table.size());
-            table.push_back(ColorEntry{p[2], p[1], p[0], 0, 1});
-            if (static_cast<std::int64_t>(table.size()) > pixelCount) out.write("Internal error in process()\n");
-        }
-    }
-    return table;
-}

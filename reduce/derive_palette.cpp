@@ -1,6 +1,6 @@
+#include "derive_palette.h"
+
 #include "format_g.h"
-#include "pass_internals.h"
-#include "phases.h"
 
 #include <cassert>
 #include <cstdint>
@@ -51,16 +51,3 @@ void makePalette(const BoxSums* sums, std::int32_t paletteCount, Palette& palett
 }
 
 }  // namespace pass
-
-void derivePalette(const ColorEntry* table, std::int32_t entryCount, std::int32_t paletteCount, Palette& palette,
-                   TextSink& out) {
-    assert(paletteCount >= 1 && paletteCount <= kMaxPaletteEntries);
-    // One pass over the used records, each adding to the sums of its box.
-    std::vector<pass::BoxSums> sums(static_cast<std::size_t>(paletteCount));
-    for (std::int32_t i = 0; i < entryCount && table[i].box >= 0; ++i) {
-        const ColorEntry& e = table[i];
-        assert(e.box < paletteCount && "every used record's box has an entry");
-        sums[static_cast<std::size_t>(e.box)].add(static_cast<std::uint32_t>(colorKey(e.red, e.green, e.blue)), e.count);
-    }
-    pass::makePalette(sums.data(), paletteCount, palette, out);
-}

@@ -1,5 +1,5 @@
-#include "pass_internals.h"
-#include "phases.h"
+#include "median_cut.h"
+
 #include "workers.h"
 
 #include <algorithm>
@@ -44,7 +44,7 @@ __attribute__((always_inline)) inline Extent measure(const ColorCount* first, co
 
 Extent measurePlain(const ColorCount* first, const ColorCount* last) { return measure(first, last); }
 
-#if defined(__x86_64__) && !defined(_WIN32)
+#ifdef CR_HAVE_AVX2_PATH
 __attribute__((target("avx2"))) Extent measureAvx2(const ColorCount* first, const ColorCount* last) {
     return measure(first, last);
 }
@@ -56,7 +56,7 @@ bool haveAvx2() {
 #endif
 
 Extent measureWith(const ColorCount* first, const ColorCount* last, Variant variant) {
-#if defined(__x86_64__) && !defined(_WIN32)
+#ifdef CR_HAVE_AVX2_PATH
     if (variant == Variant::Best && haveAvx2()) return measureAvx2(first, last);
 #else
     (void)variant;
@@ -255,65 +255,3 @@ std::int32_t cutBoxes(ColorCount* colors, std::uint32_t colorCount, std::int32_t
 }
 
 }  // namespace pass
-
-namespace {
-
-// The used records: up to the first with a negative box, or all of them.
-std::int32_t usedRecords(const ColorEntry* table, std::int32_t entryCount) {
-    std::int32_t used = 0;
-    while (used < entryCount && table[used].box >= 0) ++used;
-    return used;
-}
-
-std::uint32_t keyOf(const ColorEntry& e) { return static_cast<std::uint32_t>(colorKey(e.red, e.green, e.blue)); }
-
-}  // namespace
-
-void splitBox(std::vector<SplitTask>& workList, ColorEntry* table, std::int32_t entryCount, std::int32_t& boxCount,
-              std::int32_t box, std::int32_t depth, std::int32_t limit) {
-    if (boxCount >= limit) return;
-    const std::int32_t used = usedRecords(table, entryCount);
-    // The colours of the box, as the one box of a compact array, cut by the pass.
-    std::vector<pass::ColorCount> members;
-    for (std::int32_t i = 0; i < used; ++i) {
-        if (table[i].box == box) members.push_back({keyOf(table[i]), static_cast<std::uint32_t>(table[i].count)});
-    }
-    std::vector<pass::BoxRange> halves{{0, static_cast<std::uint32_t>(members.size())}};
-    if (!pass::cutBox(members.data(), halves, 0)) return;
-    // halves[1], the lower part, becomes the new box.
-    std::vector<std::uint32_t> lower;
-    for (std::uint32_t i = halves[1].begin; i < halves[1].end; ++i) lower.push_back(members[i].key);
-    std::sort(lower.begin(), lower.end());
-    const std::int32_t newBox = boxCount++;
-    for (std::int32_t i = 0; i < used; ++i) {
-        if (table[i].box == box && std::binary_search(lower.begin(), lower.end(), keyOf(table[i]))) table[i].box = newBox;
-    }
-    workList.push_back({box, depth + 1});
-    workList.push_back({newBox, depth + 1});
-}
-
-std::int32_t medianCut(ColorEntry* table, std::int32_t entryCount, std::int32_t limit) {
-    assert(limit >= 1);
-    const std::int32_t used = usedRecords(table, entryCount);
-    // Cut a compact copy in key order, then give each record the box of its
-    // colour (records of one colour always share a box).
-    std::vector<pass::ColorCount> colors(static_cast<std::size_t>(used));
-    for (std::int32_t i = 0; i < used; ++i) {
-        colors[static_cast<std::size_t>(i)] = {keyOf(table[i]), static_cast<std::uint32_t>(table[i].count)};
-    }
-    std::vector<pass::BoxRange> boxes;
-    const std::int32_t boxCount =
-        pass::cutBoxes(colors.data(), static_cast<std::uint32_t>(used), limit, boxes);
-    std::vector<std::pair<std::uint32_t, std::int32_t>> boxOfKey(static_cast<std::size_t>(used));
-    for (std::int32_t b = 0; b < boxCount; ++b) {
-        const pass::BoxRange& range = boxes[static_cast<std::size_t>(b)];
-        for (std::uint32_t i = range.begin; i < range.end; ++i) boxOfKey[i] = {colors[i].key, b};
-    }
-    std::sort(boxOfKey.begin(), boxOfKey.end());
-    for (std::int32_t i = 0; i < used; ++i) {
-        const auto found = std::lower_bound(boxOfKey.begin(), boxOfKey.end(),
-                                            std::pair<std::uint32_t, std::int32_t>{keyOf(table[i]), -1});
-        table[i].box = found->second;
-    }
-    return boxCount;
-}

@@ -14,7 +14,7 @@
 #pragma once
 
 #include "palette.h"
-#include "pass_internals.h"
+#include "pass.h"
 #include "worker_table.h"
 
 #include <algorithm>
@@ -195,11 +195,8 @@ private:
     std::vector<Entry> pool_;
 };
 
-// Not on Windows: GCC there cannot keep 32-byte vectors aligned on the
-// stack (the system's stack is only 16-byte aligned), so the plain search
-// serves there.
-#if defined(__x86_64__) && !defined(_WIN32)
-#define CR_HAVE_AVX2_PATH 1
+// CR_HAVE_AVX2_PATH comes from reduce/CMakeLists.txt, which knows the target.
+#ifdef CR_HAVE_AVX2_PATH
 
 // What NearestEntryAvx2 looks distances up in, made once per remap and read
 // by every worker: for each channel and each adjusted value from -255 to 510

@@ -1,6 +1,10 @@
 #include "process.h"
 
-#include "pass_internals.h"
+#include "census.h"
+#include "derive_palette.h"
+#include "median_cut.h"
+#include "pass.h"
+#include "remap.h"
 
 #include <string>
 #include <vector>

@@ -4,8 +4,8 @@
 //   "color count: %d\n", "palette count:%d\n", and one
 //   "pal[%d] (count:%g) : %d, %d, %d\n" per palette entry.
 //
-// This is the programs' way into the pass; phases.h runs it one phase at a
-// time, for the tests and tools.
+// This is the programs' way into the pass; pass.h and the header of each
+// phase hold the parts it runs.
 #pragma once
 
 #include "image_view.h"

@@ -1,7 +1,7 @@
+#include "remap.h"
+
 #include "nearest_entry.h"
-#include "pass_internals.h"
 #include "pass_observer.h"
-#include "phases.h"
 #include "wavefront.h"
 #include "workers.h"
 
@@ -251,13 +251,3 @@ void remapImage(const ImageView& image, const Palette& palette, std::int32_t pal
 }
 
 }  // namespace pass
-
-void remapToPalette(const ImageView& image, const Palette& palette, std::int32_t paletteCount, double* currentRow,
-                    double* nextRow) {
-    if (image.empty()) return;
-    const std::size_t rowDoubles = (static_cast<std::size_t>(image.width) + 2) * 3;
-    // Leaves the rows as the two-row scheme does: the current row holds what
-    // the bottom row passed on, the next row is zero.
-    pass::remapImage(image, palette, paletteCount, pass::workersFor(image), currentRow, currentRow);
-    std::fill(nextRow, nextRow + rowDoubles, 0.0);
-}

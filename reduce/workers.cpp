@@ -1,6 +1,6 @@
 #include "workers.h"
 
-#include "pass_internals.h"
+#include "pass.h"
 
 #include <algorithm>
 #include <condition_variable>

@@ -13,6 +13,6 @@ case "${1:-}" in
   --programs) extras=OFF ;;
   *) echo "usage: build.sh [--programs]" >&2; exit 2 ;;
 esac
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release \
-  -DCR_BUILD_TESTS=$extras -DCR_BUILD_BENCHMARKS=$extras >/dev/null
-cmake --build "$root/build" -j"$(nproc)"
+cd "$root"
+cmake --preset default -DCR_BUILD_TESTS=$extras -DCR_BUILD_BENCHMARKS=$extras >/dev/null
+cmake --build --preset default -j"$(nproc)"

@@ -5,7 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
 bash "$root/scripts/build.sh"
-(cd "$root/build" && ctest --output-on-failure -j2 --timeout 600)
+(cd "$root" && ctest --preset default)
 for phase in "$root"/scripts/test-phases/*.sh; do
   [ -e "$phase" ] || continue
   echo "== $(basename "$phase")"

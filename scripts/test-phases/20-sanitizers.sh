@@ -8,11 +8,11 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build="$root/build-asan"
 reports="$build/sanitizer-reports"
 
-# -O1 -g1: half the build time of -O2 -g for the same checks; reports still
-# name functions, files and lines, and the tests run about as fast.
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" \
-  -DCR_SANITIZE=ON -DCR_BUILD_BENCHMARKS=OFF >/dev/null
-cmake --build "$build" -j2
+# The asan presets (CMakePresets.json): -O1 -g1, half the build time of
+# -O2 -g for the same checks; reports still name functions, files and lines.
+cd "$root"
+cmake --preset asan >/dev/null
+cmake --build --preset asan
 
 rm -rf "$reports"
 mkdir -p "$reports"
@@ -24,7 +24,7 @@ export UBSAN_OPTIONS="$common:log_path=$reports/ubsan"
 export LSAN_OPTIONS="exitcode=86:log_path=$reports/lsan"
 
 status=0
-(cd "$build" && ctest --output-on-failure -j2 --timeout 600) || status=$?
+ctest --preset asan || status=$?
 
 if compgen -G "$reports/*" >/dev/null; then
   echo "sanitizer reports:"

@@ -12,11 +12,9 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build="$root/build-fuzz"
 seconds="${CR_FUZZ_SECONDS:-60}"
 
-cc=$(command -v clang-14 || command -v clang)
-cxx=$(command -v clang++-14 || command -v clang++)
-CC="$cc" CXX="$cxx" cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCR_FUZZ=ON \
-  -DCR_BUILD_BENCHMARKS=OFF >/dev/null
-cmake --build "$build" -j2 --target fuzz_read fuzz_pass fuzz_png fuzz_jpeg make_fuzz_seeds
+cd "$root"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
 
 work="$build/fuzz-run"
 artifacts="$build/fuzz-artifacts"

@@ -36,9 +36,7 @@ cleanup() {
 trap cleanup EXIT
 
 echo "-- cross-building into build-mingw/"
-cmake -S "$root" -B "$windows_build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$windows_build" -j2
+(cd "$root" && cmake --preset mingw >/dev/null && cmake --build --preset mingw)
 
 echo "-- DLLs the programs need"
 for exe in app/reduceview.exe app/reducebmp.exe; do
@@ -70,7 +68,7 @@ echo "-- unit tests under Wine, no display"
 # output that someone waits on.
 wineserver -p
 wine cmd /c exit </dev/null >/dev/null 2>&1
-ctest --test-dir "$windows_build" --output-on-failure -j2 --timeout 600
+(cd "$root" && ctest --preset mingw)
 # A server that started without a display would never paint later windows.
 wineserver -k
 wineserver -w

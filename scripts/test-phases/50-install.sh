@@ -41,10 +41,7 @@ same_files() {
 }
 
 echo "-- the programs alone, without the test packages (build-package/)"
-cmake -S "$root" -B "$package_build" --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Release \
-  -DCR_BUILD_TESTS=OFF -DCR_BUILD_BENCHMARKS=OFF \
-  -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON >/dev/null
-cmake --build "$package_build" -j2
+(cd "$root" && cmake --preset package --no-warn-unused-cli >/dev/null && cmake --build --preset package)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$package_build/CMakeCache.txt")
 [ -n "$version" ] || fail "no project version in build-package/CMakeCache.txt"
 
@@ -127,8 +124,7 @@ echo "the .deb's reducebmp: same statistics ($(wc -l <"$scratch/deb.txt") lines)
 
 echo "-- the Windows .zip (build-mingw/)"
 if [ ! -f "$windows_build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$windows_build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
+  (cd "$root" && cmake --preset mingw >/dev/null)
 fi
 cmake --build "$windows_build" -j2 --target reducebmp reduceview >/dev/null
 (cd "$windows_build" && cpack -G ZIP >/dev/null)

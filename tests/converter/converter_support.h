@@ -4,9 +4,8 @@
 
 #include "bmp_builder.h"
 #include "child_process.h"
-#include "dib24.h"
+#include "decoded_picture.h"
 #include "pictures.h"
-#include "process.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -41,28 +40,16 @@ protected:
 };
 
 // What the pass prints and leaves for a file, computed in this process.
-struct Expected {
-    std::string report;
-    Picture reduced;
-    Palette palette;
-};
+using Expected = testsupport::ExpectedReduction;
 
-inline Expected reduceInProcess(const Bytes& file) {
-    dib24 image;
-    image.create(1, 1, 0);
-    testsupport::FilePtr stream = testsupport::openBytes(file);
-    EXPECT_TRUE(image.readBmp(stream.get()));
-    StringSink out;
-    const Palette palette = reduceImage(image.view(), out);
-    return {out.text(), testsupport::pictureOf(image.view()), palette};
+inline Picture loadPicture(const Bytes& file) {
+    Picture picture;
+    EXPECT_TRUE(testsupport::decodeBmpFile(file, picture));
+    return picture;
 }
 
-inline Picture loadPicture(const std::string& filePath) {
-    dib24 image;
-    image.create(1, 1, 0);
-    testsupport::FilePtr stream = testsupport::openBytes(testsupport::readFile(filePath));
-    EXPECT_TRUE(image.readBmp(stream.get()));
-    return testsupport::pictureOf(image.view());
-}
+inline Expected reduceInProcess(const Bytes& file) { return testsupport::expectedReduction(loadPicture(file)); }
+
+inline Picture loadPicture(const std::string& filePath) { return loadPicture(testsupport::readFile(filePath)); }
 
 }  // namespace converter

@@ -84,10 +84,7 @@ TEST_F(Reducebmp, VerboseLeavesStandardOutputAsItIsAndReportsOnStandardError) {
     const Bytes file = bmp24(testCard(61, 43, 3));
     writeFile(path("in.bmp"), file);
     const Expected expected = reduceInProcess(file);
-    dib24 original;
-    original.create(1, 1, 0);
-    FilePtr stream = openBytes(file);
-    ASSERT_TRUE(original.readBmp(stream.get()));
+    OwnedImage original(loadPicture(file));
     OwnedImage reduced(expected.reduced);
     const std::string quality = formatQuality(measureQuality(original.view(), reduced.view(), expected.palette));
 

@@ -1,10 +1,14 @@
 // The fast pass must print the same bytes and leave the same pixels as the
 // plain reference pass (tests/support/reference_pass.h) on every picture.
-#include "pass_internals.h"
-#include "phases.h"
+#include "census.h"
+#include "derive_palette.h"
+#include "median_cut.h"
+#include "pass.h"
 #include "pictures.h"
 #include "process.h"
 #include "reference_pass.h"
+#include "remap.h"
+#include "table_phases.h"
 
 #include <gtest/gtest.h>
 

@@ -11,9 +11,9 @@
 
 namespace e2e {
 
-inline const std::string reduceview = CR_REDUCEVIEW_PATH;
-inline const std::string reducebmp = CR_REDUCEBMP_PATH;
-inline const std::string windowTool = CR_X11_WINDOW_TOOL_PATH;
+inline const std::string reduceview = REDUCEVIEW_PATH;
+inline const std::string reducebmp = REDUCEBMP_PATH;
+inline const std::string windowTool = X11_WINDOW_TOOL_PATH;
 
 // An 8-bit file with a palette of `colours` entries, drawn at random.
 inline testsupport::Bytes indexedFile(int width, int height, int colors, std::uint32_t seed) {

@@ -18,7 +18,7 @@
 //
 // Exit codes: 0 done or matched, 1 not found or no match, 2 usage or display error.
 #include "bmp_builder.h"
-#include "dib24.h"
+#include "decoded_picture.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -129,21 +129,20 @@ bool readWindow(Display* dpy, Window w, Pixels& out) {
 }
 
 bool loadExpected(const char* path, Pixels& out) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) return false;
-    dib24 image;
-    image.create(1, 1, 0);
-    const bool loaded = image.readBmp(file);
-    std::fclose(file);
-    if (!loaded) return false;
-    out.width = image.width;
-    out.height = image.height;
+    testsupport::Picture picture;
+    try {
+        if (!testsupport::decodeBmpFile(testsupport::readFile(path), picture)) return false;
+    } catch (const std::exception&) {
+        return false;  // no such file
+    }
+    out.width = picture.width;
+    out.height = picture.height;
     out.rgb.assign(static_cast<std::size_t>(out.width) * out.height, 0);
     for (int y = 0; y < out.height; ++y)
         for (int x = 0; x < out.width; ++x) {
-            const std::uint8_t* p = image.pixels + static_cast<std::ptrdiff_t>(out.height - 1 - y) * image.stride + 3 * x;
+            const testsupport::Bgr p = picture.at(x, y);
             out.rgb[static_cast<std::size_t>(y) * out.width + x] =
-                (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[1]) << 8) | p[0];
+                (static_cast<std::uint32_t>(p.r) << 16) | (static_cast<std::uint32_t>(p.g) << 8) | p.b;
         }
     return true;
 }

@@ -1,19 +1,20 @@
 // Fuzz target for the PNG reader (built as fuzz_png) or the JPEG reader
-// (CR_FUZZ_JPEG, built as fuzz_jpeg), through readPicture as the programs
-// call it: the container walk, libpng or libjpeg-turbo, and the conversion
+// (CR_FUZZ_JPEG, built as fuzz_jpeg), through decodePicture as the programs'
+// readPicture calls it: the container walk, libpng or libjpeg-turbo, and the conversion
 // of the samples.
 //
 // The input gets the format's signature when it lacks it, and for PNG every
 // complete chunk gets its right CRC, so that mutations reach the chunks and
 // the decoder instead of stopping at the checks (those are tested on their
 // own). Every input is read from a memory stream and from a regular file,
-// which must agree, and a refused file must leave the image as it was. The
+// which must agree. (That a refused file leaves the programs' image as it
+// was is dib24's part, checked by its own tests.) The
 // pass and the writers are fuzz_pass's: a pass costs milliseconds, a read
 // of a small PNG microseconds.
-#include "dib24.h"
+#include "decode_picture.h"
+#include "memory_picture.h"
 #include "picture_container.h"
 #include "picture_read_status.h"
-#include "read_picture.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -66,27 +67,18 @@ std::vector<std::uint8_t> prepared(const std::uint8_t* data, std::size_t size) {
     return bytes;
 }
 
-void startImage(dib24& image) {
-    image.create(1, 1, 0);
-    image.pixels[0] = 0x12;
-    image.pixels[1] = 0x34;
-}
-
-bool unchanged(const dib24& image) {
-    return image.width == 1 && image.height == 1 && image.pixels[0] == 0x12 && image.pixels[1] == 0x34;
-}
-
-bool readFromMemory(dib24& image, std::vector<std::uint8_t> bytes, PictureReadStatus& status) {
+bool readFromMemory(MemoryPicture& image, std::vector<std::uint8_t> bytes, PictureReadStatus& status) {
     const std::size_t size = bytes.size();
     bytes.push_back(0);
     std::FILE* file = fmemopen(bytes.data(), size, "rb");
     if (!file) fail("fmemopen failed");
-    const bool loaded = readPicture(image, file, status);
+    FileInput input(file);
+    const bool loaded = decodePicture(input, image, status);
     std::fclose(file);
     return loaded;
 }
 
-bool readFromRegularFile(dib24& image, const std::vector<std::uint8_t>& bytes, PictureReadStatus& status) {
+bool readFromRegularFile(MemoryPicture& image, const std::vector<std::uint8_t>& bytes, PictureReadStatus& status) {
     static const int fd = [] {
         const int made = memfd_create("fuzz_picture", 0);
         if (made < 0) fail("memfd_create failed");
@@ -99,7 +91,8 @@ bool readFromRegularFile(dib24& image, const std::vector<std::uint8_t>& bytes, P
     if (lseek(fd, 0, SEEK_SET) != 0) fail("memfd seek failed");
     std::FILE* file = fdopen(dup(fd), "rb");
     if (!file) fail("fdopen failed");
-    const bool loaded = readPicture(image, file, status);
+    FileInput input(file);
+    const bool loaded = decodePicture(input, image, status);
     std::fclose(file);
     return loaded;
 }
@@ -108,7 +101,7 @@ bool readFromRegularFile(dib24& image, const std::vector<std::uint8_t>& bytes, P
 constexpr std::int64_t kMaxArithmeticPixels = std::int64_t{1} << 22;
 #endif
 
-bool samePixels(const dib24& a, const dib24& b) {
+bool samePixels(const MemoryPicture& a, const MemoryPicture& b) {
     if (a.width != b.width || a.height != b.height) return false;
     for (std::int32_t r = 0; r < a.height; ++r) {
         if (std::memcmp(a.pixels + static_cast<std::int64_t>(r) * a.stride,
@@ -133,10 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
 #endif
-    dib24 fromMemory;
-    dib24 fromFile;
-    startImage(fromMemory);
-    startImage(fromFile);
+    MemoryPicture fromMemory;
+    MemoryPicture fromFile;
     PictureReadStatus memoryStatus;
     PictureReadStatus fileStatus;
     const bool loadedFromMemory = readFromMemory(fromMemory, bytes, memoryStatus);
@@ -146,10 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               memoryStatus.format == fileStatus.format,
           "memory stream and regular file disagree on the reason");
     check(loadedFromMemory != memoryStatus.refused(), "the result and the status disagree");
-    if (!loadedFromMemory) {
-        check(unchanged(fromMemory) && unchanged(fromFile), "a refused file changed the image");
-        return 0;
-    }
+    if (!loadedFromMemory) return 0;
     check(fromMemory.width > 0 && fromMemory.height > 0 && fromMemory.pixels, "an accepted picture has no pixels");
     check(samePixels(fromMemory, fromFile), "memory stream and regular file give different pixels");
     check(fromMemory.resolution >= 0, "a negative resolution");

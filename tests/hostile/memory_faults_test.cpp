@@ -6,6 +6,7 @@
 #include "bmp_builder.h"
 #include "pictures.h"
 #include "measured_run.h"
+#include "sanitizer_build.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -25,19 +26,8 @@ using testsupport::Bytes;
 
 const Bytes kOldContents{'o', 'l', 'd', '\n'};
 
-// An address-space limit cannot be used with AddressSanitizer's shadow
-// memory, nor with ThreadSanitizer's.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kAddressSpaceLimitsWork = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kAddressSpaceLimitsWork = false;
-#else
-constexpr bool kAddressSpaceLimitsWork = true;
-#endif
-#else
-constexpr bool kAddressSpaceLimitsWork = true;
-#endif
+// An address-space limit cannot be used with a sanitizer's shadow memory.
+constexpr bool kAddressSpaceLimitsWork = !testsupport::kSanitizerBuild;
 
 #define SKIP_WITHOUT_ADDRESS_SPACE_LIMITS()                                                                   \
     if (!kAddressSpaceLimitsWork)                                                                               \

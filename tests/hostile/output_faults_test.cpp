@@ -5,6 +5,7 @@
 #include "bmp_builder.h"
 #include "pictures.h"
 #include "measured_run.h"
+#include "sanitizer_build.h"
 #include "temp_dir.h"
 
 #include <fcntl.h>
@@ -252,9 +253,7 @@ TEST(OutputFaultTest, StatisticsThatCannotBeWrittenFailTheRun) {
 // doubles of 480 MB each. The failure is reported, and the temporary file,
 // made before the pass, is removed.
 TEST(OutputFaultTest, RunningOutOfMemoryLeavesNoTemporaryAndKeepsTheOldFile) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "an address-space limit cannot be used with AddressSanitizer's shadow memory";
-#endif
+    if (testsupport::kSanitizerBuild) GTEST_SKIP() << "an address-space limit cannot be used with a sanitizer's shadow memory";
     TempDir dir;
     const std::int32_t width = 20000000;
     Bytes wide(54 + 8 + static_cast<std::size_t>(width / 8), 0);

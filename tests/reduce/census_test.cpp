@@ -1,4 +1,4 @@
-#include "phases.h"
+#include "table_phases.h"
 #include "pictures.h"
 
 #include <gtest/gtest.h>

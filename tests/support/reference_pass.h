@@ -12,7 +12,7 @@
 #include "color_table.h"
 #include "image_view.h"
 #include "palette.h"
-#include "phases.h"
+#include "table_phases.h"
 #include "text_sink.h"
 
 #include <cstdint>

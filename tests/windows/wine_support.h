@@ -6,11 +6,9 @@
 
 #include "bmp_builder.h"
 #include "child_process.h"
-#include "dib24.h"
+#include "decoded_picture.h"
 #include "pictures.h"
-#include "process.h"
 #include "temp_dir.h"
-#include "text_sink.h"
 
 #include <gtest/gtest.h>
 
@@ -143,26 +141,15 @@ inline Probe probe(const fs::path& directory, const Locale& locale) {
 
 // What the viewer must print and show for a file, computed by the Linux build's
 // own loader and pass in this process.
-struct Expected {
-    std::string report;
-    Picture reduced;
-};
+using Expected = ExpectedReduction;
 
 inline Picture loadPicture(const fs::path& file) {
-    dib24 image;
-    image.create(1, 1, 0);
-    std::FILE* f = std::fopen(file.c_str(), "rb");
-    EXPECT_TRUE(f && image.readBmp(f)) << file;
-    if (f) std::fclose(f);
-    return pictureOf(image.view());
+    Picture picture;
+    EXPECT_TRUE(decodeBmpFile(readFile(file.string()), picture)) << file;
+    return picture;
 }
 
-inline Expected expectedFor(const fs::path& file) {
-    OwnedImage copy(loadPicture(file));
-    StringSink report;
-    reduceImage(copy.view(), report);
-    return {report.text(), copy.picture()};
-}
+inline Expected expectedFor(const fs::path& file) { return expectedReduction(loadPicture(file)); }
 
 // The part of a picture at (x, y) of the given size; pixels outside it read as
 // an impossible-to-miss magenta.

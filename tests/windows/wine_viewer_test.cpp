@@ -293,7 +293,7 @@ std::string fourPartVersion(std::string version) {
 }
 
 TEST_F(WineTest, BothProgramsCarryTheManifestAndTheVersionResource) {
-    const std::string version = PROJECT_VERSION_TEXT, quad = fourPartVersion(version);
+    const std::string version = CR_PROJECT_VERSION, quad = fourPartVersion(version);
     std::map<std::string, std::string> descriptions, products;  // by program
     for (const std::string program : {"reduceview", "reducebmp"}) {
         SCOPED_TRACE(program);

@@ -1,14 +1,14 @@
 // The reduction pass one phase at a time, on the colour table of
 // color_table.h: census, median cut (and its single split), palette
-// derivation, remap.
+// derivation, remap. The plain reference pass (reference_pass.h) works on the
+// same table, so the differential tests compare the two phase by phase.
 //
-// These functions are adapters for the tests and tools that run or check one
-// phase on its own. The programs never call them: they go through
-// reduceImage (process.h), which runs the pass's own code (pass_internals.h)
-// on a compact array of colours in key order. Each adapter converts between
-// the table and the pass's own forms around that same code (the colour
-// index, the cut of a box, the making of the entries, the remap), so that a
-// phase checked here is the phase the programs run.
+// The programs never go this way: reduceImage (process.h) runs the pass's own
+// code on a compact array of colours in key order (pass.h and the header of
+// each phase). Each function here converts between the table and the pass's
+// own forms around that same code (the colour index, the cut of a box, the
+// making of the entries, the remap), so that a phase checked here is the
+// phase the programs run.
 #pragma once
 
 #include "color_table.h"
