@@ -114,7 +114,7 @@ TEST_F(ReducebmpPictures, AnOutputNamedForNeitherFormatIsRefusedBeforeAnyWork) {
 }
 
 TEST_F(ReducebmpPictures, TransparencyIsShownOverWhiteAndSaidSo) {
-    PngSpec s;
+    PngRecipe s;
     s.width = 4;
     s.height = 2;
     s.colorType = 6;
@@ -138,7 +138,7 @@ TEST_F(ReducebmpPictures, TransparencyIsShownOverWhiteAndSaidSo) {
 // and "-" as the output, which has no extension, is a BMP.
 TEST_F(ReducebmpPictures, PngAndJpegStreamsAreReadFromStandardInput) {
     const Bytes png = pngOfPicture(testCard(29, 17, 5), 3780);
-    const Bytes jpeg = jpegFile(testCard(29, 17, 5), JpegSpec{true});
+    const Bytes jpeg = jpegFile(testCard(29, 17, 5), JpegRecipe{true});
     for (const auto& [name, file] : {std::pair<std::string, Bytes>{"in.png", png}, {"in.jpg", jpeg}}) {
         SCOPED_TRACE(name);
         writeFile(path(name), file);
@@ -158,7 +158,7 @@ TEST_F(ReducebmpPictures, VerboseNamesTheKindOfPngAndJpegInput) {
         {pngFile(rampPng(6, 16, false, 9, 4)), "PNG, RGBA, 16 bits per sample, 9 x 4 pixels"},
         {pngFile(rampPng(3, 4, true, 7, 5)), "PNG, palette, 4 bits per index, 7 x 5 pixels"},
         {pngFile(rampPng(0, 2, false, 6, 3)), "PNG, greyscale, 2 bits per sample, 6 x 3 pixels"},
-        {jpegFile(testCard(12, 10), JpegSpec{true}), "JPEG, greyscale (1 component), 12 x 10 pixels"},
+        {jpegFile(testCard(12, 10), JpegRecipe{true}), "JPEG, greyscale (1 component), 12 x 10 pixels"},
         {jpegFile(testCard(12, 10)), "JPEG, colour (3 components), 12 x 10 pixels"},
         {bmp24(testCard(5, 3)), "BMP, 24 bits per pixel, 5 x 3 pixels"}};
     for (const auto& [file, kind] : inputs) {

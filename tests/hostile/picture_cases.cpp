@@ -8,17 +8,17 @@
 namespace hostile {
 
 using testsupport::Bytes;
-using testsupport::PngSpec;
+using testsupport::PngRecipe;
 
 namespace {
 
-PngSpec pngSpec(int colorType, int bitDepth, bool interlaced, std::int32_t width, std::int32_t height) {
-    PngSpec s = testsupport::rampPng(colorType, bitDepth, interlaced, width, height);
+PngRecipe pngRecipe(int colorType, int bitDepth, bool interlaced, std::int32_t width, std::int32_t height) {
+    PngRecipe s = testsupport::rampPng(colorType, bitDepth, interlaced, width, height);
     s.pelsPerMetre = 2835;
     return s;
 }
 
-std::string name(const PngSpec& s) {
+std::string name(const PngRecipe& s) {
     return "png-type" + std::to_string(s.colorType) + "-" + std::to_string(s.bitDepth) + "bit" +
            (s.interlaced ? "-interlaced" : "");
 }
@@ -65,28 +65,28 @@ std::vector<NamedFile> validPictureFiles() {
     for (const auto& [type, depths] : kinds) {
         for (const int depth : depths) {
             for (const bool interlaced : {false, true}) {
-                const PngSpec s = pngSpec(type, depth, interlaced, 7, 5);
+                const PngRecipe s = pngRecipe(type, depth, interlaced, 7, 5);
                 add(name(s) + ".png", testsupport::pngFile(s));
             }
         }
     }
-    PngSpec palette = pngSpec(3, 4, false, 6, 4);
+    PngRecipe palette = pngRecipe(3, 4, false, 6, 4);
     palette.paletteAlpha = {0, 128, 255, 7};
     add("png-palette-trns.png", testsupport::pngFile(palette));
-    PngSpec grey = pngSpec(0, 2, true, 6, 4);
+    PngRecipe grey = pngRecipe(0, 2, true, 6, 4);
     grey.hasKey = true;
     grey.key = {2, 0, 0};
     add("png-grey-trns.png", testsupport::pngFile(grey));
-    PngSpec rgb = pngSpec(2, 16, false, 6, 4);
+    PngRecipe rgb = pngRecipe(2, 16, false, 6, 4);
     rgb.hasKey = true;
     rgb.key = {rgb.samples[0], rgb.samples[1], rgb.samples[2]};
     add("png-rgb16-trns.png", testsupport::pngFile(rgb));
-    PngSpec extras = pngSpec(6, 8, false, 6, 4);
+    PngRecipe extras = pngRecipe(6, 8, false, 6, 4);
     extras.ancillaryChunks = true;
     add("png-ancillary-chunks.png", testsupport::pngFile(extras));
 
     const testsupport::Picture card = testsupport::testCard(19, 13, 5);
-    testsupport::JpegSpec j;
+    testsupport::JpegRecipe j;
     add("jpeg-baseline.jpg", testsupport::jpegFile(card, j));
     j.grey = true;
     add("jpeg-grey.jpg", testsupport::jpegFile(card, j));
@@ -106,7 +106,7 @@ std::vector<NamedFile> hostilePictureFiles() {
     auto add = [&files](std::string name, Bytes bytes, std::string reason) {
         files.push_back({std::move(name), std::move(bytes), std::move(reason)});
     };
-    const Bytes png = testsupport::pngFile(pngSpec(2, 8, false, 40, 30));
+    const Bytes png = testsupport::pngFile(pngRecipe(2, 8, false, 40, 30));
     const std::size_t idat = testsupport::pngChunkAt(png, "IDAT");
     const std::size_t idatEnd = idat + 8 + (std::size_t{png[idat + 2]} << 8 | png[idat + 3]);
 
@@ -168,7 +168,7 @@ std::vector<NamedFile> hostilePictureFiles() {
     Bytes hierarchical = jpeg;
     hierarchical[sof + 1] = 0xC5;
     add("jpeg-hierarchical.jpg", hierarchical, "hierarchical JPEG (SOF5) is not supported");
-    testsupport::JpegSpec cmyk;
+    testsupport::JpegRecipe cmyk;
     cmyk.cmyk = true;
     add("jpeg-cmyk.jpg", testsupport::jpegFile(card, cmyk), "CMYK JPEG is not supported; convert it to RGB");
     cmyk.ycck = true;

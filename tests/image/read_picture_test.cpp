@@ -39,7 +39,7 @@ Loaded load(const Bytes& bytes) {
     return out;
 }
 
-PngSpec spec(int colorType, int bitDepth, bool interlaced, std::int32_t width = 13, std::int32_t height = 9) {
+PngRecipe recipe(int colorType, int bitDepth, bool interlaced, std::int32_t width = 13, std::int32_t height = 9) {
     return rampPng(colorType, bitDepth, interlaced, width, height);
 }
 
@@ -55,7 +55,7 @@ TEST(ReadPicturePng, EveryColourTypeAndDepthGivesItsStoredSamplesInterlacedOrNot
             for (const bool interlaced : {false, true}) {
                 // Sizes below 8 leave some interlace passes empty.
                 for (const auto& [w, h] : std::vector<std::pair<int, int>>{{13, 9}, {1, 1}, {3, 2}, {9, 17}}) {
-                    const PngSpec s = spec(type, depth, interlaced, w, h);
+                    const PngRecipe s = recipe(type, depth, interlaced, w, h);
                     SCOPED_TRACE("type " + std::to_string(type) + " depth " + std::to_string(depth) +
                                  (interlaced ? " interlaced " : " ") + std::to_string(w) + "x" + std::to_string(h));
                     const Loaded got = load(pngFile(s));
@@ -70,7 +70,7 @@ TEST(ReadPicturePng, EveryColourTypeAndDepthGivesItsStoredSamplesInterlacedOrNot
 
 // The conversions by their values, independently of the test's own rules.
 TEST(ReadPicturePng, SamplesBecomeEightBitValuesByTheirRules) {
-    PngSpec grey16 = spec(0, 16, false, 4, 1);
+    PngRecipe grey16 = recipe(0, 16, false, 4, 1);
     grey16.samples = {32896, 65535, 128, 129};  // 128.498..., 255, 0.498..., 0.502...
     const Loaded a = load(pngFile(grey16));
     ASSERT_TRUE(a.ok);
@@ -79,17 +79,17 @@ TEST(ReadPicturePng, SamplesBecomeEightBitValuesByTheirRules) {
     EXPECT_EQ(a.picture.at(2, 0), (Bgr{0, 0, 0}));
     EXPECT_EQ(a.picture.at(3, 0), (Bgr{1, 1, 1}));
 
-    PngSpec grey2 = spec(0, 2, false, 4, 1);
+    PngRecipe grey2 = recipe(0, 2, false, 4, 1);
     grey2.samples = {0, 1, 2, 3};
     EXPECT_EQ(load(pngFile(grey2)).picture.pixels,
               (std::vector<Bgr>{{0, 0, 0}, {85, 85, 85}, {170, 170, 170}, {255, 255, 255}}));
-    PngSpec grey4 = spec(0, 4, false, 2, 1);
+    PngRecipe grey4 = recipe(0, 4, false, 2, 1);
     grey4.samples = {3, 15};
     EXPECT_EQ(load(pngFile(grey4)).picture.pixels, (std::vector<Bgr>{{51, 51, 51}, {255, 255, 255}}));
 
     // Red at half alpha over white: (255 x 128 + 255 x 127 + 127) / 255 = 255,
     // (0 + 255 x 127 + 127) / 255 = 127.
-    PngSpec rgba = spec(6, 8, false, 3, 1);
+    PngRecipe rgba = recipe(6, 8, false, 3, 1);
     rgba.samples = {255, 0, 0, 128, 10, 20, 30, 0, 10, 20, 30, 255};
     const Loaded b = load(pngFile(rgba));
     ASSERT_TRUE(b.ok);
@@ -99,13 +99,13 @@ TEST(ReadPicturePng, SamplesBecomeEightBitValuesByTheirRules) {
     EXPECT_TRUE(b.status.shownOverWhite);
 
     // 16-bit alpha is rounded to 8 bits before the composite.
-    PngSpec rgba16 = spec(6, 16, false, 1, 1);
+    PngRecipe rgba16 = recipe(6, 16, false, 1, 1);
     rgba16.samples = {0, 65535, 0, 32896};
     EXPECT_EQ(load(pngFile(rgba16)).picture.at(0, 0), (Bgr{127, 255, 127}));
 }
 
 TEST(ReadPicturePng, TransparencyChunksMakeEntriesAndStoredValuesTransparent) {
-    PngSpec palette = spec(3, 2, false, 4, 1);
+    PngRecipe palette = recipe(3, 2, false, 4, 1);
     palette.samples = {0, 1, 2, 3};
     palette.paletteAlpha = {0, 51};  // entries 2 and 3 stay opaque
     const Loaded a = load(pngFile(palette));
@@ -116,20 +116,20 @@ TEST(ReadPicturePng, TransparencyChunksMakeEntriesAndStoredValuesTransparent) {
 
     // Compared on the stored 16-bit values: 0x1235 rounds to the same 8-bit
     // grey as the key 0x1234 but is opaque.
-    PngSpec grey = spec(0, 16, false, 2, 1);
+    PngRecipe grey = recipe(0, 16, false, 2, 1);
     grey.samples = {0x1234, 0x1235};
     grey.hasKey = true;
     grey.key = {0x1234, 0, 0};
     const Loaded b = load(pngFile(grey));
     EXPECT_EQ(b.picture.pixels, (std::vector<Bgr>{{255, 255, 255}, {18, 18, 18}}));
 
-    PngSpec subByte = spec(0, 1, true, 3, 3);
+    PngRecipe subByte = recipe(0, 1, true, 3, 3);
     subByte.samples = {0, 1, 0, 1, 1, 1, 0, 0, 0};
     subByte.hasKey = true;
     subByte.key = {1, 0, 0};
     EXPECT_EQ(load(pngFile(subByte)).picture, expectedPngPicture(subByte));
 
-    PngSpec rgb = spec(2, 8, false, 2, 1);
+    PngRecipe rgb = recipe(2, 8, false, 2, 1);
     rgb.samples = {1, 2, 3, 1, 2, 4};
     rgb.hasKey = true;
     rgb.key = {1, 2, 3};
@@ -137,7 +137,7 @@ TEST(ReadPicturePng, TransparencyChunksMakeEntriesAndStoredValuesTransparent) {
 }
 
 TEST(ReadPicturePng, OpaqueAlphaIsNotReportedAsShownOverWhite) {
-    PngSpec rgba = spec(6, 8, false, 2, 1);
+    PngRecipe rgba = recipe(6, 8, false, 2, 1);
     rgba.samples = {1, 2, 3, 255, 4, 5, 6, 255};
     const Loaded got = load(pngFile(rgba));
     ASSERT_TRUE(got.ok);
@@ -146,8 +146,8 @@ TEST(ReadPicturePng, OpaqueAlphaIsNotReportedAsShownOverWhite) {
 
 TEST(ReadPicturePng, ChunksThatDoNotChangeSamplesAreIgnored) {
     for (const int type : {0, 2, 3, 4, 6}) {
-        PngSpec plain = spec(type, 8, false);
-        PngSpec extras = plain;
+        PngRecipe plain = recipe(type, 8, false);
+        PngRecipe extras = plain;
         extras.ancillaryChunks = true;  // sBIT, bKGD, gAMA, cHRM, zTXt, sPLT and a suggested PLTE
         const Loaded got = load(pngFile(extras));
         ASSERT_TRUE(got.ok) << "type " << type << ": " << got.status.message;
@@ -156,7 +156,7 @@ TEST(ReadPicturePng, ChunksThatDoNotChangeSamplesAreIgnored) {
 }
 
 TEST(ReadPicturePng, ResolutionComesFromPhysInPelsPerMetre) {
-    PngSpec s = spec(2, 8, false, 2, 2);
+    PngRecipe s = recipe(2, 8, false, 2, 2);
     s.pelsPerMetre = 3780;
     EXPECT_EQ(load(pngFile(s)).resolution, 96);
     s.pelsPerMetre = 0;
@@ -164,7 +164,7 @@ TEST(ReadPicturePng, ResolutionComesFromPhysInPelsPerMetre) {
 }
 
 TEST(ReadPicturePng, DamagedFilesAreRefusedAndLeaveTheImage) {
-    const Bytes good = pngFile(spec(2, 8, false, 40, 30));
+    const Bytes good = pngFile(recipe(2, 8, false, 40, 30));
     const std::size_t ihdr = pngChunkAt(good, "IHDR");
     const std::size_t idat = pngChunkAt(good, "IDAT");
     const std::size_t idatLength = std::size_t{good[idat + 2]} << 8 | good[idat + 3];  // a small file
@@ -206,7 +206,7 @@ TEST(ReadPicturePng, DamagedFilesAreRefusedAndLeaveTheImage) {
 }
 
 TEST(ReadPicturePng, DamageInAnAncillaryChunkIsSkipped) {
-    PngSpec s = spec(2, 8, false);
+    PngRecipe s = recipe(2, 8, false);
     s.ancillaryChunks = true;
     Bytes b = pngFile(s);
     const std::size_t text = pngChunkAt(b, "zTXt");
@@ -214,13 +214,13 @@ TEST(ReadPicturePng, DamageInAnAncillaryChunkIsSkipped) {
     b[text + 10] ^= 0x55;  // its data, and so its CRC
     const Loaded got = load(b);
     ASSERT_TRUE(got.ok) << got.status.message;
-    PngSpec plain = s;
+    PngRecipe plain = s;
     plain.ancillaryChunks = false;
     EXPECT_EQ(got.picture, expectedPngPicture(plain));
 }
 
 TEST(ReadPicturePng, AHugeHeaderWithLittleDataIsRefusedBeforeAnyAllocation) {
-    Bytes b = pngFile(spec(2, 8, false, 4, 4));
+    Bytes b = pngFile(recipe(2, 8, false, 4, 4));
     const std::size_t ihdr = pngChunkAt(b, "IHDR");
     // 100000 x 100000: beyond the size limit.
     for (int k = 0; k < 2; ++k) putU32(b, ihdr + 8 + 4 * k, 0xA0860100u);  // big-endian 100000
@@ -242,16 +242,16 @@ TEST(ReadPictureJpeg, EveryCodingGivesThePixelsOfLibjpegsDefaults) {
     const Picture card = gradient(37, 21);
     struct Case {
         const char* name;
-        JpegSpec spec;
+        JpegRecipe recipe;
     };
     std::vector<Case> cases = {{"baseline", {}}, {"grey", {}}, {"progressive", {}}, {"arithmetic", {}},
                                {"grey progressive arithmetic", {}}};
-    cases[1].spec.grey = true;
-    cases[2].spec.progressive = true;
-    cases[3].spec.arithmetic = true;
-    cases[4].spec.grey = cases[4].spec.progressive = cases[4].spec.arithmetic = true;
+    cases[1].recipe.grey = true;
+    cases[2].recipe.progressive = true;
+    cases[3].recipe.arithmetic = true;
+    cases[4].recipe.grey = cases[4].recipe.progressive = cases[4].recipe.arithmetic = true;
     for (const Case& c : cases) {
-        const Bytes jpeg = jpegFile(card, c.spec);
+        const Bytes jpeg = jpegFile(card, c.recipe);
         const Loaded got = load(jpeg);
         ASSERT_TRUE(got.ok) << c.name << ": " << got.status.message;
         EXPECT_EQ(got.status.format, PictureFormat::jpeg);
@@ -261,7 +261,7 @@ TEST(ReadPictureJpeg, EveryCodingGivesThePixelsOfLibjpegsDefaults) {
         for (std::size_t k = 0; k < card.pixels.size(); ++k) {
             const Bgr& p = got.picture.pixels[k];
             const Bgr& q = card.pixels[k];
-            total += c.spec.grey ? std::abs(p.g - q.g) : std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b);
+            total += c.recipe.grey ? std::abs(p.g - q.g) : std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b);
         }
         EXPECT_LT(total / static_cast<long>(card.pixels.size()), 6) << c.name;
     }
@@ -269,7 +269,7 @@ TEST(ReadPictureJpeg, EveryCodingGivesThePixelsOfLibjpegsDefaults) {
 
 TEST(ReadPictureJpeg, ResolutionComesFromTheJfifDensity) {
     const Picture p = uniform(8, 8, {1, 2, 3});
-    JpegSpec s;
+    JpegRecipe s;
     s.densityUnit = 1;
     s.density = 300;
     EXPECT_EQ(load(jpegFile(p, s)).resolution, 300);
@@ -291,9 +291,9 @@ TEST(ReadPictureJpeg, KindsThatAreNotReadAreRefusedByName) {
     twelveBit[sof + 4] = 12;
     Bytes lossless = baseline;
     lossless[sof + 1] = 0xC3;
-    JpegSpec cmyk;
+    JpegRecipe cmyk;
     cmyk.cmyk = true;
-    JpegSpec ycck = cmyk;
+    JpegRecipe ycck = cmyk;
     ycck.ycck = true;
 
     Loaded got = load(twelveBit);

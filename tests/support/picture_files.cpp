@@ -30,7 +30,7 @@ void appendBytes(png_structp png, png_bytep data, png_size_t size) {
 void noFlush(png_structp) {}
 
 struct PngWriteArgs {
-    const PngSpec* spec;
+    const PngRecipe* recipe;
     png_bytepp rows;
     png_colorp palette;
     int paletteCount;
@@ -40,7 +40,7 @@ struct PngWriteArgs {
 
 bool writePngFrame(png_structp png, png_infop info, PngOut* out, const PngWriteArgs* a) {
     if (setjmp(png_jmpbuf(png))) return false;
-    const PngSpec& s = *a->spec;
+    const PngRecipe& s = *a->recipe;
     png_set_write_fn(png, out, appendBytes, noFlush);
     png_set_IHDR(png, info, static_cast<png_uint_32>(s.width), static_cast<png_uint_32>(s.height), s.bitDepth,
                  s.colorType, s.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
@@ -149,23 +149,23 @@ struct JpegErrors {
 [[noreturn]] void jpegFail(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<JpegErrors*>(cinfo->err)->escape, 1); }
 void jpegQuiet(j_common_ptr, int) {}
 
-bool compressFrame(jpeg_compress_struct* c, JpegErrors* errors, const JpegSpec* spec, std::int32_t width,
+bool compressFrame(jpeg_compress_struct* c, JpegErrors* errors, const JpegRecipe* recipe, std::int32_t width,
                    std::int32_t height, const std::uint8_t* samples, unsigned char** out, unsigned long* size) {
     if (setjmp(errors->escape)) return false;
     jpeg_create_compress(c);
     jpeg_mem_dest(c, out, size);
     c->image_width = static_cast<JDIMENSION>(width);
     c->image_height = static_cast<JDIMENSION>(height);
-    c->input_components = spec->grey ? 1 : spec->cmyk ? 4 : 3;
-    c->in_color_space = spec->grey ? JCS_GRAYSCALE : spec->cmyk ? JCS_CMYK : JCS_RGB;
+    c->input_components = recipe->grey ? 1 : recipe->cmyk ? 4 : 3;
+    c->in_color_space = recipe->grey ? JCS_GRAYSCALE : recipe->cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(c);
-    if (spec->cmyk && spec->ycck) jpeg_set_colorspace(c, JCS_YCCK);
-    jpeg_set_quality(c, spec->quality, TRUE);
-    if (spec->progressive) jpeg_simple_progression(c);
-    c->arith_code = spec->arithmetic ? TRUE : FALSE;
-    c->density_unit = static_cast<UINT8>(spec->densityUnit);
-    c->X_density = static_cast<UINT16>(spec->density);
-    c->Y_density = static_cast<UINT16>(spec->density);
+    if (recipe->cmyk && recipe->ycck) jpeg_set_colorspace(c, JCS_YCCK);
+    jpeg_set_quality(c, recipe->quality, TRUE);
+    if (recipe->progressive) jpeg_simple_progression(c);
+    c->arith_code = recipe->arithmetic ? TRUE : FALSE;
+    c->density_unit = static_cast<UINT8>(recipe->densityUnit);
+    c->X_density = static_cast<UINT16>(recipe->density);
+    c->Y_density = static_cast<UINT16>(recipe->density);
     jpeg_start_compress(c, TRUE);
     const std::size_t rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(c->input_components);
     while (c->next_scanline < c->image_height) {
@@ -216,10 +216,10 @@ int pngChannels(int colorType) {
     }
 }
 
-std::vector<std::uint16_t> rampSamples(const PngSpec& spec, std::uint32_t seed) {
-    const std::size_t count = static_cast<std::size_t>(spec.width) * spec.height * pngChannels(spec.colorType);
+std::vector<std::uint16_t> rampSamples(const PngRecipe& recipe, std::uint32_t seed) {
+    const std::size_t count = static_cast<std::size_t>(recipe.width) * recipe.height * pngChannels(recipe.colorType);
     const std::uint32_t limit =
-        spec.colorType == 3 ? static_cast<std::uint32_t>(spec.palette.size()) : 1u << spec.bitDepth;
+        recipe.colorType == 3 ? static_cast<std::uint32_t>(recipe.palette.size()) : 1u << recipe.bitDepth;
     std::mt19937 random(seed);
     std::vector<std::uint16_t> out(count);
     for (std::size_t k = 0; k < count; ++k) {
@@ -230,8 +230,8 @@ std::vector<std::uint16_t> rampSamples(const PngSpec& spec, std::uint32_t seed) 
     return out;
 }
 
-PngSpec rampPng(int colorType, int bitDepth, bool interlaced, std::int32_t width, std::int32_t height) {
-    PngSpec s;
+PngRecipe rampPng(int colorType, int bitDepth, bool interlaced, std::int32_t width, std::int32_t height) {
+    PngRecipe s;
     s.width = width;
     s.height = height;
     s.colorType = colorType;
@@ -247,35 +247,35 @@ PngSpec rampPng(int colorType, int bitDepth, bool interlaced, std::int32_t width
     return s;
 }
 
-Bytes pngFile(const PngSpec& spec) {
-    const int channels = pngChannels(spec.colorType);
-    const std::size_t rowBytes = (static_cast<std::size_t>(spec.width) * channels * spec.bitDepth + 7) / 8;
-    std::vector<std::uint8_t> pixels(rowBytes * spec.height, 0);
-    std::vector<png_bytep> rows(static_cast<std::size_t>(spec.height));
-    for (std::int32_t y = 0; y < spec.height; ++y) {
+Bytes pngFile(const PngRecipe& recipe) {
+    const int channels = pngChannels(recipe.colorType);
+    const std::size_t rowBytes = (static_cast<std::size_t>(recipe.width) * channels * recipe.bitDepth + 7) / 8;
+    std::vector<std::uint8_t> pixels(rowBytes * recipe.height, 0);
+    std::vector<png_bytep> rows(static_cast<std::size_t>(recipe.height));
+    for (std::int32_t y = 0; y < recipe.height; ++y) {
         std::uint8_t* row = pixels.data() + rowBytes * y;
         rows[y] = row;
-        for (std::size_t k = 0; k < static_cast<std::size_t>(spec.width) * channels; ++k) {
-            const std::uint32_t v = spec.samples.at(static_cast<std::size_t>(y) * spec.width * channels + k);
-            if (spec.bitDepth == 16) {
+        for (std::size_t k = 0; k < static_cast<std::size_t>(recipe.width) * channels; ++k) {
+            const std::uint32_t v = recipe.samples.at(static_cast<std::size_t>(y) * recipe.width * channels + k);
+            if (recipe.bitDepth == 16) {
                 row[2 * k] = static_cast<std::uint8_t>(v >> 8);
                 row[2 * k + 1] = static_cast<std::uint8_t>(v);
-            } else if (spec.bitDepth == 8) {
+            } else if (recipe.bitDepth == 8) {
                 row[k] = static_cast<std::uint8_t>(v);
             } else {
-                const std::size_t bit = k * spec.bitDepth;
-                row[bit / 8] = static_cast<std::uint8_t>(row[bit / 8] | v << (8 - spec.bitDepth - bit % 8));
+                const std::size_t bit = k * recipe.bitDepth;
+                row[bit / 8] = static_cast<std::uint8_t>(row[bit / 8] | v << (8 - recipe.bitDepth - bit % 8));
             }
         }
     }
     std::vector<png_color> palette;
-    for (const Bgr& c : spec.palette) palette.push_back({c.r, c.g, c.b});
+    for (const Bgr& c : recipe.palette) palette.push_back({c.r, c.g, c.b});
     // A suggested palette in a true-colour file stands in PLTE too.
-    if (spec.ancillaryChunks && (spec.colorType == 2 || spec.colorType == 6) && palette.empty()) {
+    if (recipe.ancillaryChunks && (recipe.colorType == 2 || recipe.colorType == 6) && palette.empty()) {
         palette = {{9, 8, 7}, {200, 100, 0}};
     }
-    std::vector<png_byte> alphas(spec.paletteAlpha.begin(), spec.paletteAlpha.end());
-    const PngWriteArgs args{&spec, rows.data(), palette.data(), static_cast<int>(palette.size()), alphas.data(),
+    std::vector<png_byte> alphas(recipe.paletteAlpha.begin(), recipe.paletteAlpha.end());
+    const PngWriteArgs args{&recipe, rows.data(), palette.data(), static_cast<int>(palette.size()), alphas.data(),
                             static_cast<int>(alphas.size())};
     PngOut out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, quietWarning);
@@ -286,7 +286,7 @@ Bytes pngFile(const PngSpec& spec) {
     return out.bytes;
 }
 
-Picture expectedPngPicture(const PngSpec& s) {
+Picture expectedPngPicture(const PngRecipe& s) {
     Picture picture(s.width, s.height);
     const int channels = pngChannels(s.colorType);
     auto eight = [&](std::uint32_t v) -> std::uint32_t {
@@ -322,14 +322,14 @@ Picture expectedPngPicture(const PngSpec& s) {
 }
 
 Bytes pngOfPicture(const Picture& picture, std::int32_t pelsPerMetre) {
-    PngSpec spec;
-    spec.width = picture.width;
-    spec.height = picture.height;
-    spec.colorType = 2;
-    spec.pelsPerMetre = pelsPerMetre;
-    spec.samples.reserve(picture.pixels.size() * 3);
-    for (const Bgr& p : picture.pixels) spec.samples.insert(spec.samples.end(), {p.r, p.g, p.b});
-    return pngFile(spec);
+    PngRecipe recipe;
+    recipe.width = picture.width;
+    recipe.height = picture.height;
+    recipe.colorType = 2;
+    recipe.pelsPerMetre = pelsPerMetre;
+    recipe.samples.reserve(picture.pixels.size() * 3);
+    for (const Bgr& p : picture.pixels) recipe.samples.insert(recipe.samples.end(), {p.r, p.g, p.b});
+    return pngFile(recipe);
 }
 
 std::size_t pngChunkAt(const Bytes& png, const char* type) {
@@ -360,12 +360,12 @@ Bytes withoutPngChunks(const Bytes& png, const char* type) {
     return out;
 }
 
-Bytes jpegFile(const Picture& picture, const JpegSpec& spec) {
+Bytes jpegFile(const Picture& picture, const JpegRecipe& recipe) {
     std::vector<std::uint8_t> samples;
     for (const Bgr& p : picture.pixels) {
-        if (spec.grey) {
+        if (recipe.grey) {
             samples.push_back(p.g);
-        } else if (spec.cmyk) {
+        } else if (recipe.cmyk) {
             samples.insert(samples.end(), {static_cast<std::uint8_t>(255 - p.r), static_cast<std::uint8_t>(255 - p.g),
                                            static_cast<std::uint8_t>(255 - p.b), 0});
         } else {
@@ -379,7 +379,7 @@ Bytes jpegFile(const Picture& picture, const JpegSpec& spec) {
     errors.mgr.emit_message = jpegQuiet;
     unsigned char* out = nullptr;
     unsigned long size = 0;
-    const bool made = compressFrame(&c, &errors, &spec, picture.width, picture.height, samples.data(), &out, &size);
+    const bool made = compressFrame(&c, &errors, &recipe, picture.width, picture.height, samples.data(), &out, &size);
     jpeg_destroy_compress(&c);
     Bytes bytes;
     if (made) bytes.assign(out, out + size);

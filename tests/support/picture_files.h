@@ -15,7 +15,7 @@ namespace testsupport {
 // A PNG as its samples are stored: `samples` holds width x height x
 // channels values at `bitDepth` bits, top row first (palette indices for
 // colour type 3).
-struct PngSpec {
+struct PngRecipe {
     std::int32_t width = 0;
     std::int32_t height = 0;
     int colorType = 2;  // 0 grey, 2 RGB, 3 palette, 4 grey + alpha, 6 RGBA
@@ -34,19 +34,19 @@ struct PngSpec {
 
 int pngChannels(int colorType);
 
-// Samples that run through every value of the depth, for a spec's size.
-std::vector<std::uint16_t> rampSamples(const PngSpec& spec, std::uint32_t seed = 1);
+// Samples that run through every value of the depth, for a recipe's size.
+std::vector<std::uint16_t> rampSamples(const PngRecipe& recipe, std::uint32_t seed = 1);
 
-// A spec of the kind with samples through every value (rampSamples) and,
+// A recipe of the kind with samples through every value (rampSamples) and,
 // for colour type 3, a full palette of the depth; no pHYs.
-PngSpec rampPng(int colorType, int bitDepth, bool interlaced, std::int32_t width, std::int32_t height);
+PngRecipe rampPng(int colorType, int bitDepth, bool interlaced, std::int32_t width, std::int32_t height);
 
-Bytes pngFile(const PngSpec& spec);
+Bytes pngFile(const PngRecipe& recipe);
 
 // The picture a PNG stands for, by the rules the programs follow, worked
-// out here one pixel at a time from the spec: 16-bit samples rounded,
+// out here one pixel at a time from the recipe: 16-bit samples rounded,
 // sub-byte grey replicated, transparency (alpha, tRNS) put over white.
-Picture expectedPngPicture(const PngSpec& spec);
+Picture expectedPngPicture(const PngRecipe& recipe);
 
 // An RGB PNG of 8-bit samples of the picture (as the comparison benchmarks make).
 Bytes pngOfPicture(const Picture& picture, std::int32_t pelsPerMetre = 2835);
@@ -58,7 +58,7 @@ std::size_t pngChunkAt(const Bytes& png, const char* type);
 void refreshPngCrc(Bytes& png, std::size_t chunk);
 Bytes withoutPngChunks(const Bytes& png, const char* type);
 
-struct JpegSpec {
+struct JpegRecipe {
     bool grey = false;
     bool progressive = false;
     bool arithmetic = false;
@@ -70,7 +70,7 @@ struct JpegSpec {
 };
 
 // Greyscale takes the picture's green channel.
-Bytes jpegFile(const Picture& picture, const JpegSpec& spec = {});
+Bytes jpegFile(const Picture& picture, const JpegRecipe& recipe = {});
 
 // The picture as libjpeg decodes it with its defaults (the slow integer
 // IDCT and fancy upsampling), as other libjpeg-turbo programs give it.
