@@ -19,6 +19,7 @@
 // Exit codes: 0 done or matched, 1 not found or no match, 2 usage or display error.
 #include "bmp_builder.h"
 #include "decoded_picture.h"
+#include "picture_difference.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -92,12 +93,6 @@ Window poll(Display* dpy, const std::string& title, long timeoutMs, Ready ready)
     }
 }
 
-struct Pixels {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> rgb;  // 0xRRGGBB, top row first
-};
-
 unsigned channel(unsigned long pixel, unsigned long mask) {
     if (!mask) return 0;
     int shift = 0;
@@ -108,61 +103,31 @@ unsigned channel(unsigned long pixel, unsigned long mask) {
     return bits >= 8 ? static_cast<unsigned>(value >> (bits - 8)) : static_cast<unsigned>(value << (8 - bits));
 }
 
-bool readWindow(Display* dpy, Window w, Pixels& out) {
+bool readWindow(Display* dpy, Window w, testsupport::Picture& out) {
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(dpy, w, &attributes)) return false;
     XImage* image = XGetImage(dpy, w, 0, 0, static_cast<unsigned>(attributes.width),
                               static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
     if (!image) return false;
-    out.width = attributes.width;
-    out.height = attributes.height;
-    out.rgb.assign(static_cast<std::size_t>(out.width) * out.height, 0);
+    out = testsupport::Picture(attributes.width, attributes.height);
     const Visual* v = attributes.visual;
     for (int y = 0; y < out.height; ++y)
         for (int x = 0; x < out.width; ++x) {
             const unsigned long p = XGetPixel(image, x, y);
-            out.rgb[static_cast<std::size_t>(y) * out.width + x] =
-                (channel(p, v->red_mask) << 16) | (channel(p, v->green_mask) << 8) | channel(p, v->blue_mask);
+            out.at(x, y) = testsupport::Bgr{static_cast<std::uint8_t>(channel(p, v->blue_mask)),
+                                            static_cast<std::uint8_t>(channel(p, v->green_mask)),
+                                            static_cast<std::uint8_t>(channel(p, v->red_mask))};
         }
     XDestroyImage(image);
     return true;
 }
 
-bool loadExpected(const char* path, Pixels& out) {
-    testsupport::Picture picture;
+bool loadExpected(const char* path, testsupport::Picture& out) {
     try {
-        if (!testsupport::decodeBmpFile(testsupport::readFile(path), picture)) return false;
+        return testsupport::decodeBmpFile(testsupport::readFile(path), out);
     } catch (const std::exception&) {
         return false;  // no such file
     }
-    out.width = picture.width;
-    out.height = picture.height;
-    out.rgb.assign(static_cast<std::size_t>(out.width) * out.height, 0);
-    for (int y = 0; y < out.height; ++y)
-        for (int x = 0; x < out.width; ++x) {
-            const testsupport::Bgr p = picture.at(x, y);
-            out.rgb[static_cast<std::size_t>(y) * out.width + x] =
-                (static_cast<std::uint32_t>(p.r) << 16) | (static_cast<std::uint32_t>(p.g) << 8) | p.b;
-        }
-    return true;
-}
-
-// "" when equal, else what differs.
-std::string difference(const Pixels& got, const Pixels& want) {
-    char text[200];
-    if (got.width != want.width || got.height != want.height) {
-        std::snprintf(text, sizeof text, "size %dx%d, expected %dx%d", got.width, got.height, want.width,
-                      want.height);
-        return text;
-    }
-    std::size_t differing = 0, first = 0;
-    for (std::size_t i = 0; i < got.rgb.size(); ++i)
-        if (got.rgb[i] != want.rgb[i] && differing++ == 0) first = i;
-    if (!differing) return "";
-    std::snprintf(text, sizeof text, "%zu pixels differ; first at (%d, %d): #%06x, expected #%06x", differing,
-                  static_cast<int>(first % static_cast<std::size_t>(got.width)),
-                  static_cast<int>(first / static_cast<std::size_t>(got.width)), got.rgb[first], want.rgb[first]);
-    return text;
 }
 
 int usage() {
@@ -225,15 +190,15 @@ int infoCommand(Display* dpy, const std::string& title) {
 }
 
 int compareCommand(Display* dpy, const std::string& title, const char* imagePath, long timeoutMs) {
-    Pixels want;
+    testsupport::Picture want;
     if (!loadExpected(imagePath, want)) {
         std::fprintf(stderr, "x11_window_tool: cannot read %s\n", imagePath);
         return 2;
     }
     std::string why = "no window titled so";
     poll(dpy, title, timeoutMs, [&](Window w) {
-        Pixels got;
-        why = readWindow(dpy, w, got) ? difference(got, want) : "cannot read the window";
+        testsupport::Picture got;
+        why = readWindow(dpy, w, got) ? testsupport::pictureDifference(got, want) : "cannot read the window";
         return why.empty();
     });
     if (!why.empty()) {
@@ -246,14 +211,9 @@ int compareCommand(Display* dpy, const std::string& title, const char* imagePath
 
 int readCommand(Display* dpy, const std::string& title, const char* outPath) {
     const Window w = findWindow(dpy, title);
-    Pixels got;
+    testsupport::Picture got;
     if (w == None || !readWindow(dpy, w, got)) return 1;
-    testsupport::Picture picture(got.width, got.height);
-    for (std::size_t i = 0; i < got.rgb.size(); ++i)
-        picture.pixels[i] = testsupport::Bgr{static_cast<std::uint8_t>(got.rgb[i]),
-                                             static_cast<std::uint8_t>(got.rgb[i] >> 8),
-                                             static_cast<std::uint8_t>(got.rgb[i] >> 16)};
-    testsupport::writeFile(outPath, testsupport::bmp24(picture));
+    testsupport::writeFile(outPath, testsupport::bmp24(got));
     std::printf("%dx%d\n", got.width, got.height);
     return 0;
 }

@@ -52,7 +52,7 @@ TEST_F(WineTest, TheViewerMovesZoomsAndComparesALargePictureAndClosesOnEscape) {
             const Exit read = runToEnd({X11_WINDOW_TOOL_PATH, "read", testsupport::kViewerTitleUtf8, "shown.bmp"}, dir,
                                        locale);
             if (read.exitCode == 0)
-                difference = firstDifference(
+                difference = pictureDifference(
                     crop(loadPicture(dir / "shown.bmp"), -p.left, -p.top, client.width, client.height), shown);
             if (difference.empty()) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));

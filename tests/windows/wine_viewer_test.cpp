@@ -447,9 +447,9 @@ TEST_P(WineViewer, ShowsTheReducedImageUnderItsTitleAndClosesCleanly) {
         const Exit read = runToEnd({X11_WINDOW_TOOL_PATH, "read", kViewerTitleUtf8, "shown.bmp"}, dir, c.locale);
         if (read.exitCode == 0) {
             const Picture whole = loadPicture(dir / "shown.bmp");
-            difference = firstDifference(crop(whole, -frame.left, -frame.top, expected.reduced.width,
-                                              expected.reduced.height),
-                                         expected.reduced);
+            difference = pictureDifference(
+                crop(whole, -frame.left, -frame.top, expected.reduced.width, expected.reduced.height),
+                expected.reduced);
         }
         if (difference.empty()) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
