@@ -13,7 +13,7 @@
 //   DISPLAY           an X server without a window manager (viewer tests only)
 #include "viewer_title.h"
 #include "wine_support.h"
-#include "x11_window.h"
+#include "x_client.h"
 
 #include <gtest/gtest.h>
 
@@ -386,7 +386,7 @@ class WineViewer : public WineTest, public ::testing::WithParamInterface<ViewerC
 
 TEST_P(WineViewer, ShowsTheReducedImageUnderItsTitleAndClosesCleanly) {
     const ViewerCase& c = GetParam();
-    xprobe::Connection x;
+    XClient x;
     ASSERT_TRUE(x.ok()) << "no X display";
     const PrefixDpi dpi(c.dpi, dir);
     const Probe frame = probe(dir, c.locale);
@@ -412,7 +412,7 @@ TEST_P(WineViewer, ShowsTheReducedImageUnderItsTitleAndClosesCleanly) {
 
     Child viewer(inLocale(underWine("app/reduceview.exe", {"in.bmp"}), dir, c.locale));
     const auto deadline = Clock::now() + std::chrono::seconds(30);
-    std::optional<xprobe::WindowId> window;
+    std::optional<XWindowId> window;
     while (!(window = x.viewableWindowOf(viewer.pid())) && Clock::now() < deadline) {
         ASSERT_FALSE(viewer.wait(std::chrono::milliseconds(50)).has_value()) << "ended early: " << viewer.err();
     }
@@ -432,8 +432,7 @@ TEST_P(WineViewer, ShowsTheReducedImageUnderItsTitleAndClosesCleanly) {
     EXPECT_EQ(geometry->height, expected.reduced.height + frame.bottom - frame.top);
 
     // The title is in place before the window is shown; a moment for the
-    // X property to follow is all the waiting it needs. The tool below finds
-    // the window by this title.
+    // X property to follow is all the waiting it needs.
     std::string title;
     const auto titleDeadline = Clock::now() + std::chrono::seconds(2);
     while ((title = x.title(*window)) != kViewerTitleUtf8 && Clock::now() < titleDeadline)
@@ -444,11 +443,9 @@ TEST_P(WineViewer, ShowsTheReducedImageUnderItsTitleAndClosesCleanly) {
     // picture is right or the time is up.
     std::string difference = "nothing read";
     while (Clock::now() < deadline) {
-        const Exit read = runToEnd({X11_WINDOW_TOOL_PATH, "read", kViewerTitleUtf8, "shown.bmp"}, dir, c.locale);
-        if (read.exitCode == 0) {
-            const Picture whole = loadPicture(dir / "shown.bmp");
+        if (const std::optional<Picture> whole = x.pixels(*window)) {
             difference = pictureDifference(
-                crop(whole, -frame.left, -frame.top, expected.reduced.width, expected.reduced.height),
+                crop(*whole, -frame.left, -frame.top, expected.reduced.width, expected.reduced.height),
                 expected.reduced);
         }
         if (difference.empty()) break;
@@ -456,8 +453,8 @@ TEST_P(WineViewer, ShowsTheReducedImageUnderItsTitleAndClosesCleanly) {
     }
     EXPECT_EQ(difference, "");
 
-    // Closed as a window manager would, by the same tool as the Linux viewer.
-    ASSERT_EQ(runToEnd({X11_WINDOW_TOOL_PATH, "close", kViewerTitleUtf8}, dir, c.locale).exitCode, 0);
+    // Closed as a window manager would, as the Linux viewer is.
+    ASSERT_TRUE(x.close(*window));
     const std::optional<Exit> closed = viewer.wait(std::chrono::seconds(15));
     ASSERT_TRUE(closed.has_value()) << "still running after the close request";
     EXPECT_EQ(closed->exitCode, 0) << closed->err;
