@@ -350,4 +350,20 @@ std::vector<NamedFile> hostileFiles() {
     return files;
 }
 
+std::vector<NamedFile> chosenFiles(const std::vector<NamedFile>& files, const std::vector<std::string>& names) {
+    std::vector<NamedFile> chosen;
+    for (const std::string& name : names) {
+        auto it = files.begin();
+        while (it != files.end() && it->name != name) ++it;
+        chosen.push_back(it != files.end() ? *it : NamedFile{name, {}, "<not in the table>"});
+    }
+    return chosen;
+}
+
+std::vector<NamedFile> hostileFilesOfEachKind() {
+    return chosenFiles(hostileFiles(), {"signature-MB", "header-size-16", "compression-rle8", "offbits-inside-palette-8bit",
+                                        "width-max-height-max-24bit", "pixel-array-1-byte-short-8bit",
+                                        "claims-20000x20000-24bit", "claims-20000x20000-1bit"});
+}
+
 }  // namespace hostile
