@@ -99,8 +99,10 @@ TEST_F(ViewerWithoutDisplay, ALongerHeaderGivesTheSameLinesAsA40ByteHeader) {
             {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 7)});
     std::vector<std::uint8_t> indices(23 * 9);
     for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<std::uint8_t>((i * 7 + i / 5) % 11);
-    const std::string expected = expectedLines(write("v3.bmp", testsupport::bmpIndexed(4, 23, 9, palette, indices, 11)));
-    const testsupport::BmpLayout layout = testsupport::layoutOf(testsupport::kHeaderOs2v2, testsupport::ColorSpace::sRGB, 17);
+    const std::string expected =
+        expectedLines(write("v3.bmp", testsupport::bmpIndexed(4, 23, 9, palette, indices, 11)));
+    const testsupport::BmpLayout layout =
+        testsupport::layoutOf(testsupport::kHeaderOs2v2, testsupport::ColorSpace::sRGB, 17);
     const std::string input = write("longer.bmp", testsupport::bmpIndexed(4, 23, 9, palette, indices, 11, layout));
     const Exit r = run({e2e::reduceview, input}, noDisplay);
     EXPECT_EQ(r.exitCode, 0) << r.err;

@@ -361,9 +361,10 @@ std::vector<NamedFile> chosenFiles(const std::vector<NamedFile>& files, const st
 }
 
 std::vector<NamedFile> hostileFilesOfEachKind() {
-    return chosenFiles(hostileFiles(), {"signature-MB", "header-size-16", "compression-rle8", "offbits-inside-palette-8bit",
-                                        "width-max-height-max-24bit", "pixel-array-1-byte-short-8bit",
-                                        "claims-20000x20000-24bit", "claims-20000x20000-1bit"});
+    return chosenFiles(hostileFiles(),
+                       {"signature-MB", "header-size-16", "compression-rle8", "offbits-inside-palette-8bit",
+                        "width-max-height-max-24bit", "pixel-array-1-byte-short-8bit", "claims-20000x20000-24bit",
+                        "claims-20000x20000-1bit"});
 }
 
 }  // namespace hostile
