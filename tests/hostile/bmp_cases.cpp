@@ -361,10 +361,17 @@ std::vector<NamedFile> chosenFiles(const std::vector<NamedFile>& files, const st
 }
 
 std::vector<NamedFile> hostileFilesOfEachKind() {
-    return chosenFiles(hostileFiles(),
-                       {"signature-MB", "header-size-16", "compression-rle8", "offbits-inside-palette-8bit",
-                        "width-max-height-max-24bit", "pixel-array-1-byte-short-8bit", "claims-20000x20000-24bit",
-                        "claims-20000x20000-1bit"});
+    const std::vector<NamedFile> table = hostileFiles();
+    std::vector<NamedFile> chosen =
+        chosenFiles(table, {"signature-MB", "header-size-16", "compression-rle8", "offbits-inside-palette-8bit",
+                            "width-max-height-max-24bit", "pixel-array-1-byte-short-8bit"});
+    // Every claim far beyond its file's bytes: each depth and orientation
+    // reaches the pixel array by its own path, and only a whole program's
+    // peak memory shows that none of them allocates what the header claims.
+    for (const NamedFile& file : table) {
+        if (file.name.rfind("claims-", 0) == 0) chosen.push_back(file);
+    }
+    return chosen;
 }
 
 }  // namespace hostile

@@ -39,8 +39,9 @@ std::vector<NamedFile> chosenFiles(const std::vector<NamedFile>& files, const st
 
 // One hostile file for each way the reader comes to refuse: not a BMP, a
 // header it refuses, a kind it does not read, a header block too short, a
-// picture too large, a pixel array cut short, and claims far beyond the
-// file's bytes (at two depths). The reader's own tests (tests/app) hold the
+// picture too large, a pixel array cut short, and every claim far beyond the
+// file's bytes (the memory bound is a whole program's fact, measured only
+// above the reader). The reader's own tests (tests/app) hold the
 // whole table with every reason; the layers above it check with these that
 // a refusal reaches them, without repeating each reason.
 std::vector<NamedFile> hostileFilesOfEachKind();
