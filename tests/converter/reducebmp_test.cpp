@@ -90,47 +90,25 @@ TEST_F(Reducebmp, AnUnloadableInputIsReportedOnStandardOutputWithItsReasonOnStan
     }
 }
 
-// The palette follows the header whose length biSize gives: the same
-// picture with a V4, V5 or OS/2 2.x header, gaps and colour profiles gives
-// the same lines and the same file as with a 40-byte header.
-TEST_F(Reducebmp, LongerHeadersGiveTheSameResultAsA40ByteHeader) {
+// A longer header changes nothing past the reader (whose tests cover every
+// header, depth and palette): a file with a V5 header, a colour profile
+// before the pixels and rows top-down gives the same lines and the same file
+// as with a 40-byte header.
+TEST_F(Reducebmp, ALongerHeaderGivesTheSameResultAsA40ByteHeader) {
     std::vector<Bgr> palette;
     for (int i = 0; i < 256; ++i)
         palette.push_back(
             {static_cast<std::uint8_t>(i * 3), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 11)});
-    struct Variant {
-        std::uint32_t headerSize;
-        ColorSpace colorSpace;
-        std::size_t gap;
-        bool topDown;
-    };
-    const Variant variants[] = {{kHeaderOs2v2, ColorSpace::sRGB, 0, false},
-                                {kHeaderV4, ColorSpace::calibrated, 0, false},
-                                {kHeaderV4, ColorSpace::sRGB, 40, true},
-                                {kHeaderV5, ColorSpace::sRGB, 0, false},
-                                {kHeaderV5, ColorSpace::embeddedProfile, 200, true}};
-    for (const int bits : {1, 4, 8}) {
-        for (const int colors : {bits == 1 ? 1 : 5, 1 << bits}) {
-            const std::vector<Bgr> used(palette.begin(), palette.begin() + colors);
-            std::vector<std::uint8_t> indices(31 * 7);
-            for (std::size_t i = 0; i < indices.size(); ++i)
-                indices[i] = static_cast<std::uint8_t>((i * 5 + i / 7) % colors);
-            // biClrUsed below the maximum, or 0 for all of them.
-            const std::uint32_t clrUsed = colors == (1 << bits) ? 0 : static_cast<std::uint32_t>(colors);
-            writeFile(path("v3.bmp"), bmpIndexed(bits, 31, 7, used, indices, clrUsed));
-            const Exit plain = run({path("v3.bmp"), path("v3-out.bmp")});
-            ASSERT_EQ(plain.exitCode, 0) << plain.err;
-            for (const Variant& v : variants) {
-                SCOPED_TRACE(::testing::Message() << bits << " bits, " << colors << " colours, " << v.headerSize
-                                                  << "-byte header, gap " << v.gap);
-                const BmpLayout layout = layoutOf(v.headerSize, v.colorSpace, v.gap, v.topDown);
-                writeFile(path("longer.bmp"), bmpIndexed(bits, 31, 7, used, indices, clrUsed, layout));
-                const Exit r = run({path("longer.bmp"), path("longer-out.bmp")});
-                ASSERT_EQ(r.exitCode, 0) << r.err;
-                EXPECT_EQ(r.out, plain.out);
-                EXPECT_EQ(r.err, "");
-                EXPECT_TRUE(readFile(path("longer-out.bmp")) == readFile(path("v3-out.bmp")));
-            }
-        }
-    }
+    std::vector<std::uint8_t> indices(31 * 7);
+    for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<std::uint8_t>((i * 5 + i / 7) % 256);
+    writeFile(path("v3.bmp"), bmpIndexed(8, 31, 7, palette, indices, 0));
+    const Exit plain = run({path("v3.bmp"), path("v3-out.bmp")});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    const BmpLayout layout = layoutOf(kHeaderV5, ColorSpace::embeddedProfile, 200, true);
+    writeFile(path("longer.bmp"), bmpIndexed(8, 31, 7, palette, indices, 0, layout));
+    const Exit r = run({path("longer.bmp"), path("longer-out.bmp")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, plain.out);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(readFile(path("longer-out.bmp")) == readFile(path("v3-out.bmp")));
 }

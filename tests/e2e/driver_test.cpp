@@ -88,34 +88,25 @@ TEST_F(ViewerWithoutDisplay, ReducesPaintsOffScreenAndExitsByItself) {
     }
 }
 
-// The palette follows the header whose length biSize gives: the same
-// picture with a V4, V5 or OS/2 2.x header gives the viewer the same lines
-// as with a 40-byte one.
-TEST_F(ViewerWithoutDisplay, LongerHeadersGiveTheSameLinesAsA40ByteHeader) {
+// A longer header changes nothing past the reader (whose tests cover every
+// header, depth and palette): the viewer prints the same lines for a 4-bit
+// file with an OS/2 2.x header and a gap before the pixels as for one with a
+// 40-byte header.
+TEST_F(ViewerWithoutDisplay, ALongerHeaderGivesTheSameLinesAsA40ByteHeader) {
     std::vector<testsupport::Bgr> palette;
-    for (int i = 0; i < 200; ++i)
+    for (int i = 0; i < 11; ++i)
         palette.push_back(
             {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 7)});
-    for (const int bits : {1, 4, 8}) {
-        const int colors = bits == 1 ? 2 : bits == 4 ? 11 : 200;
-        const std::vector<testsupport::Bgr> used(palette.begin(), palette.begin() + colors);
-        std::vector<std::uint8_t> indices(23 * 9);
-        for (std::size_t i = 0; i < indices.size(); ++i)
-            indices[i] = static_cast<std::uint8_t>((i * 7 + i / 5) % colors);
-        const auto clrUsed = static_cast<std::uint32_t>(colors);
-        const std::string expected =
-            expectedLines(write("v3.bmp", testsupport::bmpIndexed(bits, 23, 9, used, indices, clrUsed)));
-        for (const std::uint32_t headerSize :
-             {testsupport::kHeaderOs2v2, testsupport::kHeaderV4, testsupport::kHeaderV5}) {
-            SCOPED_TRACE(::testing::Message() << bits << " bits, " << headerSize << "-byte header");
-            const testsupport::BmpLayout layout = testsupport::layoutOf(headerSize, testsupport::ColorSpace::sRGB, 17);
-            const std::string input =
-                write("longer.bmp", testsupport::bmpIndexed(bits, 23, 9, used, indices, clrUsed, layout));
-            const Exit r = run({e2e::reduceview, input}, noDisplay);
-            EXPECT_EQ(r.exitCode, 0) << r.err;
-            EXPECT_EQ(r.out, expected);
-        }
-    }
+    std::vector<std::uint8_t> indices(23 * 9);
+    for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<std::uint8_t>((i * 7 + i / 5) % 11);
+    const std::string expected =
+        expectedLines(write("v3.bmp", testsupport::bmpIndexed(4, 23, 9, palette, indices, 11)));
+    const testsupport::BmpLayout layout =
+        testsupport::layoutOf(testsupport::kHeaderOs2v2, testsupport::ColorSpace::sRGB, 17);
+    const std::string input = write("longer.bmp", testsupport::bmpIndexed(4, 23, 9, palette, indices, 11, layout));
+    const Exit r = run({e2e::reduceview, input}, noDisplay);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, expected);
 }
 
 TEST_F(ViewerWithoutDisplay, ExtraArgumentsAreIgnored) {

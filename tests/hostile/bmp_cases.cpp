@@ -350,4 +350,28 @@ std::vector<NamedFile> hostileFiles() {
     return files;
 }
 
+std::vector<NamedFile> chosenFiles(const std::vector<NamedFile>& files, const std::vector<std::string>& names) {
+    std::vector<NamedFile> chosen;
+    for (const std::string& name : names) {
+        auto it = files.begin();
+        while (it != files.end() && it->name != name) ++it;
+        chosen.push_back(it != files.end() ? *it : NamedFile{name, {}, "<not in the table>"});
+    }
+    return chosen;
+}
+
+std::vector<NamedFile> hostileFilesOfEachKind() {
+    const std::vector<NamedFile> table = hostileFiles();
+    std::vector<NamedFile> chosen =
+        chosenFiles(table, {"signature-MB", "header-size-16", "compression-rle8", "offbits-inside-palette-8bit",
+                            "width-max-height-max-24bit", "pixel-array-1-byte-short-8bit"});
+    // Every claim far beyond its file's bytes: each depth and orientation
+    // reaches the pixel array by its own path, and only a whole program's
+    // peak memory shows that none of them allocates what the header claims.
+    for (const NamedFile& file : table) {
+        if (file.name.rfind("claims-", 0) == 0) chosen.push_back(file);
+    }
+    return chosen;
+}
+
 }  // namespace hostile

@@ -33,4 +33,17 @@ std::vector<NamedFile> validFiles();
 // truncations.
 std::vector<NamedFile> hostileFiles();
 
+// A few of `files`, by name, in the order given. A name the table lacks gives
+// an empty file with the reason "<not in the table>", which no test passes.
+std::vector<NamedFile> chosenFiles(const std::vector<NamedFile>& files, const std::vector<std::string>& names);
+
+// One hostile file for each way the reader comes to refuse: not a BMP, a
+// header it refuses, a kind it does not read, a header block too short, a
+// picture too large, a pixel array cut short, and every claim far beyond the
+// file's bytes (the memory bound is a whole program's fact, measured only
+// above the reader). The reader's own tests (tests/app) hold the
+// whole table with every reason; the layers above it check with these that
+// a refusal reaches them, without repeating each reason.
+std::vector<NamedFile> hostileFilesOfEachKind();
+
 }  // namespace hostile

@@ -208,4 +208,11 @@ std::vector<NamedFile> hostilePictureFiles() {
     return files;
 }
 
+std::vector<NamedFile> hostilePictureFilesOfEachKind() {
+    return chosenFiles(hostilePictureFiles(),
+                       {"png-colour-type-5.png", "png-damaged-idat-crc.png", "png-cut-in-idat.png", "jpeg-cmyk.jpg",
+                        "jpeg-stray-restart-marker.jpg", "png-20000x20000-little-data.png",
+                        "jpeg-65299x2061-little-data.jpg", "animation.gif"});
+}
+
 }  // namespace hostile

@@ -21,4 +21,10 @@ std::vector<NamedFile> validPictureFiles();
 std::vector<NamedFile> hostilePictureFiles();
 bool isDamagedCase(const NamedFile& file);
 
+// One of hostilePictureFiles() for each way a refusal comes about: a PNG
+// header refused, damaged data and a file cut short; a JPEG kind not read and
+// data damaged in libjpeg's own words; a picture far larger than its file in
+// each format; a format named but not read. As hostileFilesOfEachKind() for BMP.
+std::vector<NamedFile> hostilePictureFilesOfEachKind();
+
 }  // namespace hostile

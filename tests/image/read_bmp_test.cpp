@@ -170,7 +170,9 @@ TEST_F(ReadBmp, LongerHeadersAndGapsBeforeThePixelsAreSkipped) {
 
 // V4, V5 and OS/2 2.x headers as ImageMagick, GIMP and OS/2 write them: the
 // file palette starts at file offset 14 + biSize, after the masks, the
-// colour space, the endpoints, the gammas and the profile fields.
+// colour space, the endpoints, the gammas and the profile fields, whatever
+// the depth, the number of entries, the gap before the pixels and the order
+// of the rows. The programs' load and their output rest on this alone.
 TEST_F(ReadBmp, ThePaletteFollowsTheHeaderWhoseLengthBiSizeGives) {
     std::vector<Bgr> palette(256);
     for (int k = 0; k < 256; ++k)
@@ -180,26 +182,30 @@ TEST_F(ReadBmp, ThePaletteFollowsTheHeaderWhoseLengthBiSizeGives) {
         std::uint32_t headerSize;
         ColorSpace colorSpace;
         std::size_t gap;
+        bool topDown;
     };
-    const Layout layouts[] = {{kHeaderOs2v2, ColorSpace::sRGB, 0},
-                              {kHeaderOs2v2, ColorSpace::sRGB, 9},
-                              {kHeaderV4, ColorSpace::sRGB, 0},
-                              {kHeaderV4, ColorSpace::calibrated, 30},
-                              {kHeaderV5, ColorSpace::sRGB, 0},
-                              {kHeaderV5, ColorSpace::calibrated, 0},
-                              {kHeaderV5, ColorSpace::embeddedProfile, 140}};
+    const Layout layouts[] = {{kHeaderOs2v2, ColorSpace::sRGB, 0, false},
+                              {kHeaderOs2v2, ColorSpace::sRGB, 9, false},
+                              {kHeaderV4, ColorSpace::sRGB, 0, false},
+                              {kHeaderV4, ColorSpace::calibrated, 30, false},
+                              {kHeaderV4, ColorSpace::sRGB, 40, true},
+                              {kHeaderV5, ColorSpace::sRGB, 0, false},
+                              {kHeaderV5, ColorSpace::calibrated, 0, false},
+                              {kHeaderV5, ColorSpace::embeddedProfile, 140, false},
+                              {kHeaderV5, ColorSpace::embeddedProfile, 200, true}};
     for (const int bits : {1, 4, 8}) {
         const int most = 1 << bits;
-        // biClrUsed 0 (all entries), below the maximum, and a single entry.
-        for (const int colors : {most, most / 2 + 1, 1}) {
-            const std::uint32_t clrUsed = colors == most ? 0 : static_cast<std::uint32_t>(colors);
+        // biClrUsed 0 (all entries), all of them named, fewer, and a single entry.
+        const std::pair<int, int> counts[] = {{most, 0}, {most, most}, {most / 2 + 1, most / 2 + 1}, {1, 1}};
+        for (const auto& [colors, clrUsed] : counts) {
             const std::vector<Bgr> used(palette.begin(), palette.begin() + colors);
             const auto indices = cycling(13, 5, colors);
             for (const Layout& l : layouts) {
-                SCOPED_TRACE(::testing::Message() << bits << " bits, " << colors << " colours, " << l.headerSize
-                                                  << "-byte header, gap " << l.gap);
-                const Bytes file =
-                    bmpIndexed(bits, 13, 5, used, indices, clrUsed, layoutOf(l.headerSize, l.colorSpace, l.gap));
+                SCOPED_TRACE(::testing::Message() << bits << " bits, " << colors << " colours (biClrUsed " << clrUsed
+                                                  << "), " << l.headerSize << "-byte header, gap " << l.gap
+                                                  << (l.topDown ? ", top-down" : ""));
+                const Bytes file = bmpIndexed(bits, 13, 5, used, indices, static_cast<std::uint32_t>(clrUsed),
+                                              layoutOf(l.headerSize, l.colorSpace, l.gap, l.topDown));
                 ASSERT_EQ(getU32(file, 10), 14 + l.headerSize + 4 * colors + l.gap);
                 BmpReadStatus status;
                 ASSERT_TRUE(loadWithStatus(file, status));

@@ -7,6 +7,7 @@
 #include "bmp_builder.h"
 #include "child_process.h"
 #include "decoded_picture.h"
+#include "picture_difference.h"
 #include "pictures.h"
 #include "temp_dir.h"
 
@@ -160,23 +161,6 @@ inline Picture crop(const Picture& whole, int x, int y, int width, int height) {
             if (x + column >= 0 && x + column < whole.width && y + row >= 0 && y + row < whole.height)
                 part.at(column, row) = whole.at(x + column, y + row);
     return part;
-}
-
-inline std::string firstDifference(const Picture& shown, const Picture& expected) {
-    if (shown.width != expected.width || shown.height != expected.height) return "the sizes differ";
-    std::size_t differing = 0;
-    std::ostringstream first;
-    for (std::int32_t y = 0; y < shown.height; ++y) {
-        for (std::int32_t x = 0; x < shown.width; ++x) {
-            const Bgr a = shown.at(x, y), b = expected.at(x, y);
-            if (a == b) continue;
-            if (differing++ == 0)
-                first << "at (" << x << ", " << y << ") shown rgb " << int(a.r) << "," << int(a.g) << ","
-                      << int(a.b) << " expected " << int(b.r) << "," << int(b.g) << "," << int(b.b);
-        }
-    }
-    if (differing == 0) return {};
-    return std::to_string(differing) + " pixels differ, first " + first.str();
 }
 
 }  // namespace winetest

@@ -7,9 +7,8 @@
 // xdotool, as a user's would; every expected screen comes from the Linux
 // build's pass and the view's own arithmetic.
 #include "viewed_picture.h"
-#include "viewer_title.h"
 #include "wine_support.h"
-#include "x11_window.h"
+#include "x_client.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +20,7 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 TEST_F(WineTest, TheViewerMovesZoomsAndComparesALargePictureAndClosesOnEscape) {
-    xprobe::Connection x;
+    XClient x;
     ASSERT_TRUE(x.ok()) << "no X display";
     const Locale& locale = kLocales[0];
     const Probe p = probe(dir, locale);
@@ -34,7 +33,7 @@ TEST_F(WineTest, TheViewerMovesZoomsAndComparesALargePictureAndClosesOnEscape) {
 
     Child viewer(inLocale(underWine("app/reduceview.exe", {"in.bmp"}), dir, locale));
     const auto deadline = Clock::now() + std::chrono::seconds(40);
-    std::optional<xprobe::WindowId> window;
+    std::optional<XWindowId> window;
     while (!(window = x.viewableWindowOf(viewer.pid())) && Clock::now() < deadline)
         ASSERT_FALSE(viewer.wait(std::chrono::milliseconds(50)).has_value()) << "ended early: " << viewer.err();
     ASSERT_TRUE(window) << "no window appeared; stderr: " << viewer.err();
@@ -49,11 +48,8 @@ TEST_F(WineTest, TheViewerMovesZoomsAndComparesALargePictureAndClosesOnEscape) {
     const auto expectShown = [&](const Picture& shown, const char* what) {
         std::string difference = "nothing read";
         while (Clock::now() < deadline) {
-            const Exit read = runToEnd({X11_WINDOW_TOOL_PATH, "read", testsupport::kViewerTitleUtf8, "shown.bmp"}, dir,
-                                       locale);
-            if (read.exitCode == 0)
-                difference = firstDifference(
-                    crop(loadPicture(dir / "shown.bmp"), -p.left, -p.top, client.width, client.height), shown);
+            if (const std::optional<Picture> whole = x.pixels(*window))
+                difference = pictureDifference(crop(*whole, -p.left, -p.top, client.width, client.height), shown);
             if (difference.empty()) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
