@@ -14,6 +14,11 @@ NearestEntry::NearestEntry(const Shared& shared)
 DistanceRows::DistanceRows(const Palette& palette, std::int32_t count)
     : palette_(palette), count_(count), length_((count + 31) / 32 * 32),
       rows_(3 * static_cast<std::size_t>(kValues) * static_cast<std::size_t>(length_), std::uint8_t{kCap}) {
+    for (std::int32_t k = 0; k < count; ++k) {
+        for (int channel = 0; channel < 3; ++channel) {
+            colours_[k][channel] = palette.rgb[static_cast<std::size_t>(3 * k + channel)];
+        }
+    }
     for (int channel = 0; channel < 3; ++channel) {
         for (std::int32_t v = -255; v <= 510; ++v) {
             std::uint8_t* row = rowAt(channel, v);
