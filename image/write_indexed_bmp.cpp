@@ -21,6 +21,26 @@ void put32(std::uint8_t* p, std::uint32_t v) {
     put16(p + 2, v >> 16);
 }
 
+// The index of each pixel of a row; the lookups look at Reach slots.
+template <std::uint32_t Reach>
+void indexRow(const ColorToIndex& indexOf, const std::uint8_t* source, std::int64_t width, std::uint8_t* target) {
+    for (std::int64_t x = 0; x < width; ++x, source += 3) {
+        target[x] = indexOf.findWithin<Reach>(ColorToIndex::key(source[2], source[1], source[0]));
+    }
+}
+
+void indexRow(const ColorToIndex& indexOf, const std::uint8_t* source, std::int64_t width, std::uint8_t* target) {
+    switch (indexOf.reach()) {
+        case 1: return indexRow<1>(indexOf, source, width, target);
+        case 2: return indexRow<2>(indexOf, source, width, target);
+        case 3: case 4: return indexRow<4>(indexOf, source, width, target);
+        default:
+            for (std::int64_t x = 0; x < width; ++x, source += 3) {
+                target[x] = indexOf.find(ColorToIndex::key(source[2], source[1], source[0]));
+            }
+    }
+}
+
 }  // namespace
 
 bool writeIndexedBmp(const ImageView& image, const Palette& palette, std::int32_t pelsPerMetre,
@@ -76,11 +96,7 @@ bool writeIndexedBmp(const ImageView& image, const Palette& palette, std::int32_
             workers, [&](int started) { sharing = started; },
             [&](int worker) {
                 for (std::int64_t r = rows * worker / sharing; r < rows * (worker + 1) / sharing; ++r) {
-                    const std::uint8_t* source = image.pixels + (first + r) * image.stride;
-                    std::uint8_t* target = block.data() + r * rowBytes;
-                    for (std::int64_t x = 0; x < width; ++x, source += 3) {
-                        target[x] = indexOf.find(ColorToIndex::key(source[2], source[1], source[0]));
-                    }
+                    indexRow(indexOf, image.pixels + (first + r) * image.stride, width, block.data() + r * rowBytes);
                 }
             });
         if (!write(block.data(), static_cast<std::size_t>(rows * rowBytes))) return false;
