@@ -100,6 +100,14 @@ bool OutputFile::openTemporary(const std::string& finalPath) {
 bool OutputFile::write(const std::uint8_t* data, std::size_t size) {
     errno = 0;
     if (std::fwrite(data, 1, size, file_) != size) return fail("write failed", errno);
+    // The disk takes each megabyte while the rest is still being made,
+    // instead of all of it in the sync before the rename.
+    unsynced_ += size;
+    if (!inPlace_ && unsynced_ >= kSyncEvery) {
+        if (std::fflush(file_) != 0) return fail("write failed", errno);
+        startSyncToDisk(file_);
+        unsynced_ = 0;
+    }
     return true;
 }
 

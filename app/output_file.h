@@ -42,5 +42,7 @@ private:
     bool inPlace_ = false;  // a device or a pipe, written directly
     bool standardOutput_ = false;  // flushed, never closed
     bool committed_ = false;
+    static constexpr std::size_t kSyncEvery = std::size_t{1} << 20;
+    std::size_t unsynced_ = 0;  // bytes written since the disk was last asked to take them
     std::string error_;
 };

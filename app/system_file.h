@@ -26,6 +26,12 @@ std::FILE* createNewFile(const std::string& narrow);
 // from the system's cache to the disk. false with errno set on failure.
 bool syncToDisk(std::FILE* stream);
 
+// Starts moving what the stream has written so far (already flushed out of
+// its buffer) from the system's cache to the disk, without waiting for it,
+// so that a later syncToDisk waits for less. Where the system has no such
+// call it does nothing; either way nothing is promised until syncToDisk.
+void startSyncToDisk(std::FILE* stream);
+
 // Which file a name or an open stream leads to, after following links:
 // device and inode on POSIX systems, volume serial number and file index on
 // Windows. Two names of one file (a link, a hard link, "./", another case

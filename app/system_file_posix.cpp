@@ -1,5 +1,6 @@
 #include "system_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,15 @@ std::string narrowFromPath(const std::filesystem::path& path) { return path.stri
 std::FILE* createNewFile(const std::string& narrow) { return std::fopen(narrow.c_str(), "wbx"); }
 
 bool syncToDisk(std::FILE* stream) { return fsync(fileno(stream)) == 0; }
+
+void startSyncToDisk(std::FILE* stream) {
+#ifdef __linux__
+    // A failure here is met again, and reported, by the fsync.
+    (void)sync_file_range(fileno(stream), 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)stream;
+#endif
+}
 
 namespace {
 

@@ -90,6 +90,9 @@ std::FILE* createNewFile(const std::string& narrow) {
 // The C runtime's counterpart of fsync (FlushFileBuffers underneath).
 bool syncToDisk(std::FILE* stream) { return _commit(_fileno(stream)) == 0; }
 
+// Windows has no call that starts the write without waiting for it.
+void startSyncToDisk(std::FILE*) {}
+
 namespace {
 
 std::optional<FileIdentity> identityOf(HANDLE handle) {

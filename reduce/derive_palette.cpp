@@ -1,6 +1,7 @@
 #include "derive_palette.h"
 
 #include "format_g.h"
+#include "workers.h"
 
 #include <cassert>
 #include <cstdint>
@@ -19,11 +20,35 @@ std::string paletteLine(int index, double count, int red, int green, int blue) {
 
 namespace pass {
 
-std::vector<BoxSums> sumBoxes(const ColorCount* colors, const std::vector<BoxRange>& boxes) {
+std::vector<BoxSums> sumBoxes(const ColorCount* colors, const std::vector<BoxRange>& boxes, int workers) {
     std::vector<BoxSums> sums(boxes.size());
-    for (std::size_t k = 0; k < boxes.size(); ++k) {
-        for (std::uint32_t i = boxes[k].begin; i < boxes[k].end; ++i) sums[k].add(colors[i].key, colors[i].count);
-    }
+    // Whole boxes to each worker, about the same number of colours to each;
+    // the sums are exact, so who adds which box does not show.
+    std::uint64_t total = 0;
+    for (const BoxRange& b : boxes) total += b.end - b.begin;
+    std::vector<std::size_t> firstBox;
+    runWorkers(
+        total < (std::uint64_t{1} << 16) ? 1 : workers,
+        [&](int started) {
+            firstBox.assign(static_cast<std::size_t>(started) + 1, boxes.size());
+            std::uint64_t given = 0;
+            int worker = 0;
+            firstBox[0] = 0;
+            for (std::size_t k = 0; k < boxes.size(); ++k) {
+                while (worker + 1 < started && given >= total * static_cast<std::uint64_t>(worker + 1) / started) {
+                    firstBox[static_cast<std::size_t>(++worker)] = k;
+                }
+                given += boxes[k].end - boxes[k].begin;
+            }
+        },
+        [&](int worker) {
+            const auto w = static_cast<std::size_t>(worker);
+            for (std::size_t k = firstBox[w]; k < firstBox[w + 1]; ++k) {
+                for (std::uint32_t i = boxes[k].begin; i < boxes[k].end; ++i) {
+                    sums[k].add(colors[i].key, colors[i].count);
+                }
+            }
+        });
     return sums;
 }
 

@@ -26,8 +26,9 @@ struct BoxSums {
     }
 };
 
-// The sums of each box of `colors`, by box number.
-std::vector<BoxSums> sumBoxes(const ColorCount* colors, const std::vector<BoxRange>& boxes);
+// The sums of each box of `colors`, by box number, added by up to `workers`
+// workers.
+std::vector<BoxSums> sumBoxes(const ColorCount* colors, const std::vector<BoxRange>& boxes, int workers = 1);
 
 // Makes entry k of the palette from sums[k] and writes its report line, for
 // k = 0 .. paletteCount - 1.

@@ -39,6 +39,11 @@ constexpr int kCellsPerAxis = kSpan >> kCellShift;
 constexpr int kCell = 1 << kCellShift;
 constexpr std::size_t kCellCount = static_cast<std::size_t>(kCellsPerAxis) * kCellsPerAxis * kCellsPerAxis;
 
+// weightedBlue(d) for 0 <= d <= 765 as (d x kBlueTimes65536) >> 16, the
+// vector unit's high half of a 16-bit product: 39322 / 65536 exceeds 0.6 by
+// less than 1 / 65536, too little to carry 3d / 5 past the next integer.
+constexpr std::uint32_t kBlueTimes65536 = 39322;
+
 inline std::int32_t distance(std::int32_t dR, std::int32_t dG, std::int32_t dB) {
     return std::max(std::max(std::abs(dR), std::abs(dG)), weightedBlue(std::abs(dB)));
 }
@@ -214,6 +219,8 @@ public:
     const Palette& palette() const { return palette_; }
     std::int32_t count() const { return count_; }
     std::int32_t length() const { return length_; }
+    // Entry k's red, green, blue and 0, 16-byte aligned.
+    const std::int32_t* colour(std::int32_t k) const { return colours_[k]; }
     // The row of `channel` for adjusted value v; REQUIRES -255 <= v <= 510.
     const std::uint8_t* row(int channel, std::int32_t v) const {
         return rows_.data() + (static_cast<std::size_t>(channel) * kValues + static_cast<std::size_t>(v + 255)) *
@@ -227,45 +234,81 @@ private:
     std::int32_t count_;
     std::int32_t length_;
     std::vector<std::uint8_t> rows_;
+    alignas(16) std::int32_t colours_[kMaxPaletteEntries][4] = {};
 };
 
-// Nearest entry by comparing 32 entries at once (AVX2): the largest of the
-// three channels' bytes is each entry's distance, and the smallest of
-// distance << 8 | entry over the palette is the entry of the smallest
-// distance and, among equals, of the lowest index. A distance capped at 255
-// is no answer (some other entry may be nearer than its true distance):
-// then, and for values outside the rows, the whole palette is scanned.
+// Nearest entry by comparing 32 entries at once (AVX2). For most colours the
+// comparison is among the few entries that can be nearest to some colour of
+// the colour's grid cell (nearly always 32 or fewer, even in noise): their
+// colours are kept per cell, listed when the cell is first met, and one
+// round of 16-bit arithmetic gives every candidate's distance. A cell of
+// more candidates compares the whole palette from the rows of distances:
+// the largest of the three channels' bytes is each entry's distance. So does
+// every colour once the worker has met more cells than kMostCells: a 12 MP
+// photograph meets about 13 000, whose candidates stay in the processor's
+// cache, but noise meets tens of thousands within its first pixels, and
+// their candidates fetched from memory cost more than the rows' eight
+// rounds, which stay in the cache. Either way the smallest of distance << 8 | entry is the entry of the smallest
+// distance and, among equals, of the lowest index; the cell's list holds
+// every entry that can be at the least distance, so both give the same
+// answer. A distance capped at 255 is no answer (some other entry may be
+// nearer than its true distance): then, and for values outside the rows,
+// the whole palette is scanned.
 //
-// In front of the rows sits a cache of the entry chosen for each recent
+// In front of both sits a cache of the entry chosen for each recent
 // adjusted colour: in a photograph of wide smooth surfaces (wood, sky) the
 // same adjusted colour comes back about nine times in ten, and a hit costs
-// one load instead of the rows' eight rounds. In a busy photograph it comes
-// back less than half the time, in noise or scientific data seldom, and a
-// cache that misses costs a store and a mispredicted branch on every pixel;
-// so the worker reviews the hits every kWindow searches and leaves the
-// cache alone for kRestWindows windows when fewer than half hit. An
-// answer is the same from the cache and from the rows, so what the cache
-// holds, and when it is used, never shows in the output.
+// one load instead of a search. In a busy photograph it comes back less
+// than half the time, in noise or scientific data seldom, and a cache that
+// misses costs a store and a mispredicted branch on every pixel; so the
+// worker reviews the hits every kWindow searches and leaves the cache alone
+// for kRestWindows windows when fewer than half hit. An answer is the same
+// from the cache, the cell and the rows, so what they hold, and when each is
+// used, never shows in the output.
 class NearestEntryAvx2 {
 public:
     using Shared = DistanceRows;
-    explicit NearestEntryAvx2(const DistanceRows& rows)
-        : rows_(&rows), lister_(rows.palette(), rows.count()), recent_(kSlots) {}
+    // `mostCells`: how many cells' candidates the worker keeps at most (the
+    // tests make it small to meet the switch to the rows).
+    explicit NearestEntryAvx2(const DistanceRows& rows, std::size_t mostCells = kMostCells)
+        : rows_(&rows), lister_(rows.palette(), rows.count()), recent_(kSlots), cellOf_(kCellCount) {
+        // Reserved, not touched: only the cells met take memory.
+        candidates_.reserve(std::min(mostCells, kMostCells));
+    }
+    // 2 MB of candidates per worker.
+    static constexpr std::size_t kMostCells = std::size_t{1} << 14;
 
     // On the worker's thread, before the first find.
-    void prepare() { recent_.fill(0); }
+    void prepare() {
+        recent_.fill(0);
+        cellOf_.fill(kUnlisted);
+    }
 
     __attribute__((target("avx2"))) Choice find(std::int32_t red, std::int32_t green, std::int32_t blue) {
-        if (static_cast<std::uint32_t>(red + 255) >= static_cast<std::uint32_t>(DistanceRows::kValues) ||
-            static_cast<std::uint32_t>(green + 255) >= static_cast<std::uint32_t>(DistanceRows::kValues) ||
-            static_cast<std::uint32_t>(blue + 255) >= static_cast<std::uint32_t>(DistanceRows::kValues)) {
-            return lister_.scanAll(red, green, blue);
-        }
-        const std::int32_t k = caching_ ? findRecent(red, green, blue) : search(red, green, blue);
-        if (--untilReview_ == 0) review();
+        const std::int32_t k = findEntry(red, green, blue);
         const Palette& palette = rows_->palette();
         return Choice{palette.red(k), palette.green(k), palette.blue(k)};
     }
+
+    // The number of the nearest entry.
+    __attribute__((target("avx2"))) std::int32_t findEntry(std::int32_t red, std::int32_t green, std::int32_t blue) {
+        if (static_cast<std::uint32_t>(red + 255) >= static_cast<std::uint32_t>(DistanceRows::kValues) ||
+            static_cast<std::uint32_t>(green + 255) >= static_cast<std::uint32_t>(DistanceRows::kValues) ||
+            static_cast<std::uint32_t>(blue + 255) >= static_cast<std::uint32_t>(DistanceRows::kValues)) {
+            return lister_.nearestOfAll(red, green, blue);
+        }
+        const std::int32_t k = caching_ ? findRecent(red, green, blue) : search(red, green, blue);
+        if (--untilReview_ == 0) review();
+        return k;
+    }
+
+    // Entry k's red, green and blue in the first three of four 32-bit lanes:
+    // one load where the remap takes the error, instead of three loads and
+    // three inserts in the chain from one pixel to the next.
+    __attribute__((target("avx2"))) __m128i colourOf(std::int32_t k) const {
+        return _mm_load_si128(reinterpret_cast<const __m128i*>(rows_->colour(k)));
+    }
+    const Palette& palette() const { return rows_->palette(); }
 
 private:
     static constexpr int kLowBits = 5;
@@ -308,8 +351,70 @@ private:
         hits_ = 0;
     }
 
+    // The entries that can be nearest to some colour of a cell, at most 32,
+    // in index order; places past the last repeat the first, which changes
+    // no smallest distance << 8 | entry.
+    struct alignas(32) Candidates {
+        std::uint8_t red[32];
+        std::uint8_t green[32];
+        std::uint8_t blue[32];
+        std::uint8_t entry[32];
+    };
+    // cellOf_ holds for each cell one of these or 2 + the cell's place in
+    // candidates_.
+    static constexpr std::uint16_t kUnlisted = 0;
+    static constexpr std::uint16_t kWholePalette = 1;
+
     // REQUIRES each value within the rows.
-    __attribute__((target("avx2"))) std::int32_t search(std::int32_t red, std::int32_t green, std::int32_t blue) const {
+    __attribute__((target("avx2"))) std::int32_t search(std::int32_t red, std::int32_t green, std::int32_t blue) {
+        if (!cellsFull_) {
+            const auto cell = static_cast<std::size_t>(cellOf(red, green, blue));
+            std::uint16_t listed = cellOf_[cell];
+            if (listed == kUnlisted) listed = cellOf_[cell] = listCell(static_cast<std::int32_t>(cell));
+            if (listed != kWholePalette) return searchCell(candidates_[listed - 2u], red, green, blue);
+        }
+        return searchRows(red, green, blue);
+    }
+
+    // Lists the cell's candidates when there are at most 32 and room for
+    // them; returns the cell's value for cellOf_.
+    std::uint16_t listCell(std::int32_t cell);
+
+    __attribute__((target("avx2"))) std::int32_t searchCell(const Candidates& listed, std::int32_t red,
+                                                             std::int32_t green, std::int32_t blue) const {
+        const __m256i r = _mm256_set1_epi16(static_cast<std::int16_t>(red));
+        const __m256i g = _mm256_set1_epi16(static_cast<std::int16_t>(green));
+        const __m256i b = _mm256_set1_epi16(static_cast<std::int16_t>(blue));
+        const __m256i first = keys(listed, 0, r, g, b);
+        const __m256i second = keys(listed, 16, r, g, b);
+        const __m256i both = _mm256_min_epu16(first, second);
+        const __m128i half = _mm_min_epu16(_mm256_castsi256_si128(both), _mm256_extracti128_si256(both, 1));
+        const auto least = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_minpos_epu16(half))) & 0xFFFFu;
+        if ((least >> 8) >= static_cast<std::uint32_t>(DistanceRows::kCap)) {
+            return lister_.nearestOfAll(red, green, blue);
+        }
+        return static_cast<std::int32_t>(least & 0xFFu);
+    }
+
+    // min(distance, 255) << 8 | entry for the 16 candidates from `from`.
+    __attribute__((target("avx2"))) static __m256i keys(const Candidates& listed, int from, __m256i r, __m256i g,
+                                                        __m256i b) {
+        const __m256i dr = _mm256_abs_epi16(_mm256_sub_epi16(widen(listed.red + from), r));
+        const __m256i dg = _mm256_abs_epi16(_mm256_sub_epi16(widen(listed.green + from), g));
+        const __m256i db = _mm256_abs_epi16(_mm256_sub_epi16(widen(listed.blue + from), b));
+        const __m256i weighted = _mm256_mulhi_epu16(db, _mm256_set1_epi16(static_cast<std::int16_t>(kBlueTimes65536)));
+        const __m256i d = _mm256_max_epi16(_mm256_max_epi16(dr, dg), weighted);
+        const __m256i capped = _mm256_min_epi16(d, _mm256_set1_epi16(DistanceRows::kCap));
+        return _mm256_or_si256(_mm256_slli_epi16(capped, 8), widen(listed.entry + from));
+    }
+
+    __attribute__((target("avx2"))) static __m256i widen(const std::uint8_t* p) {
+        return _mm256_cvtepu8_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(p)));
+    }
+
+    // REQUIRES each value within the rows.
+    __attribute__((target("avx2"))) std::int32_t searchRows(std::int32_t red, std::int32_t green,
+                                                             std::int32_t blue) const {
         const DistanceRows& rows = *rows_;
         const std::uint8_t* r = rows.row(0, red);
         const std::uint8_t* g = rows.row(1, green);
@@ -344,6 +449,9 @@ private:
     const DistanceRows* rows_;
     CellLister lister_;  // its whole-palette scan
     WorkerTable<std::uint32_t> recent_;
+    WorkerTable<std::uint16_t> cellOf_;
+    std::vector<Candidates> candidates_;
+    bool cellsFull_ = false;
     bool caching_ = true;
     std::int32_t untilReview_ = kWindow;
     std::int32_t hits_ = 0;

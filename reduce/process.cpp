@@ -45,7 +45,7 @@ Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObser
     out.write("palette count:" + std::to_string(paletteCount) + "\n");
 
     announce(observer, PassPhase::palette);
-    const std::vector<BoxSums> sums = sumBoxes(colors.data(), boxes);
+    const std::vector<BoxSums> sums = sumBoxes(colors.data(), boxes, workers);
     std::vector<ColorCount>().swap(colors);
     if (counts) {
         counts->fill(0);

@@ -126,10 +126,9 @@ struct RowAvx2 {
         const __m256d fromAbove = _mm256_loadu_pd(below + 3 * static_cast<std::ptrdiff_t>(x));
         const __m256d received = _mm256_add_pd(_mm256_add_pd(fromAbove, twoLeft), left);
         const __m128i adjusted = _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_cvtepi32_pd(source), received));
-        const Choice chosen = nearest.find(_mm_cvtsi128_si32(adjusted), _mm_extract_epi32(adjusted, 1),
-                                           _mm_extract_epi32(adjusted, 2));
-        const __m256d error =
-            _mm256_cvtepi32_pd(_mm_sub_epi32(source, _mm_setr_epi32(chosen.red, chosen.green, chosen.blue, 0)));
+        const std::int32_t k = nearest.findEntry(_mm_cvtsi128_si32(adjusted), _mm_extract_epi32(adjusted, 1),
+                                                 _mm_extract_epi32(adjusted, 2));
+        const __m256d error = _mm256_cvtepi32_pd(_mm_sub_epi32(source, nearest.colourOf(k)));
         const __m256d large = _mm256_mul_pd(error, _mm256_set1_pd(0.35));
         const __m256d small = _mm256_mul_pd(error, _mm256_set1_pd(0.1));
         const __m256d least = _mm256_mul_pd(error, _mm256_set1_pd(0.05));
@@ -143,9 +142,10 @@ struct RowAvx2 {
         sumLeft = _mm256_add_pd(sumHere, large);
         sumHere = _mm256_add_pd(sumRight, small);
         sumRight = least;
-        p[0] = static_cast<std::uint8_t>(chosen.blue);
-        p[1] = static_cast<std::uint8_t>(chosen.green);
-        p[2] = static_cast<std::uint8_t>(chosen.red);
+        const Palette& palette = nearest.palette();
+        p[0] = palette.blue(k);
+        p[1] = palette.green(k);
+        p[2] = palette.red(k);
     }
 
     __attribute__((target("avx2"))) void finish(std::int32_t width) {

@@ -19,6 +19,9 @@ TEST_F(Reducebmp, OutputReloadsAsTheReducedImageAndPrintsThePassLines) {
         {"few.bmp", bmp24(fewColors(9, 5, 12, 4))},
         {"indexed.bmp", bmpIndexed(4, 7, 3, {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}}, std::vector<std::uint8_t>(21, 1), 3)},
         {"topdown.bmp", bmp24(testCard(6, 5), 3780, true)},
+        // Over a megabyte of output: the disk is asked to take it while it
+        // is written, the rows' lookup is shared by two workers.
+        {"large.bmp", bmp24(testCard(1400, 900))},
     };
     for (const auto& [name, bytes] : inputs) {
         SCOPED_TRACE(name);

@@ -3,6 +3,7 @@
 #include "census.h"
 #include "derive_palette.h"
 #include "median_cut.h"
+#include "nearest_entry.h"
 #include "pass.h"
 #include "pictures.h"
 #include "process.h"
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
 #include <functional>
@@ -490,9 +492,56 @@ TEST(Distance, WeightedBlueEqualsTruncatedProductWithSixTenthsForEveryDifference
         ASSERT_EQ(pass::weightedBlue(d), product) << d;
         ASSERT_EQ((3 * d) / 5, product) << d;
         // The vector search takes the high half of d x 39322.
-        ASSERT_EQ(static_cast<std::int32_t>((static_cast<std::uint32_t>(d) * 39322u) >> 16), product) << d;
+        ASSERT_EQ(static_cast<std::int32_t>((static_cast<std::uint32_t>(d) * pass::kBlueTimes65536) >> 16), product)
+            << d;
     }
 }
+
+#ifdef CR_HAVE_AVX2_PATH
+// The vector search against a scan of the whole palette, colour by colour:
+// on a lattice over every adjusted value and on every colour of a few
+// cells. A tight cluster gives the far cells more than 32 candidates; twins
+// and equal entries make ties; a worker that may keep the candidates of
+// only a few cells answers the rest from the rows.
+TEST(Distance, VectorSearchFindsTheEntryOfTheWholePaletteScanFromCellsAndRows) {
+    if (!pass::haveAvx2()) GTEST_SKIP() << "no AVX2 on this processor";
+    Palette twins = randomPalette(200, 3, 255);
+    for (std::size_t i = 0; i < 3 * 56; ++i) twins.rgb[3 * 200 + i] = twins.rgb[i];
+    twins.count = 256;
+    const Palette palettes[] = {randomPalette(256, 11, 255), randomPalette(256, 12, 30), randomPalette(33, 13, 200),
+                                twins, uniformPalette(256, 10, 200, 30), uniformPalette(1, 0, 0, 0)};
+    std::vector<std::array<std::int32_t, 3>> colours;
+    for (std::int32_t r = -255; r <= 510; r += 17) {
+        for (std::int32_t g = -255; g <= 510; g += 15) {
+            for (std::int32_t b = -255; b <= 510; b += 13) colours.push_back({r, g, b});
+        }
+    }
+    for (std::int32_t r = 96; r < 112; ++r) {
+        for (std::int32_t g = -8; g < 8; ++g) {
+            for (std::int32_t b = 500; b <= 510; ++b) colours.push_back({r, g, b});
+        }
+    }
+    for (const Palette& palette : palettes) {
+        const pass::DistanceRows rows(palette, palette.count);
+        const pass::CellLister whole(palette, palette.count);
+        for (const std::size_t mostCells : {pass::NearestEntryAvx2::kMostCells, std::size_t{4}}) {
+            pass::NearestEntryAvx2 search(rows, mostCells);
+            search.prepare();
+            int wrong = 0;
+            for (const auto& [r, g, b] : colours) {
+                const std::int32_t k = whole.nearestOfAll(r, g, b);
+                const pass::Choice chosen = search.find(r, g, b);
+                const bool same =
+                    chosen.red == palette.red(k) && chosen.green == palette.green(k) && chosen.blue == palette.blue(k);
+                if (!same && ++wrong <= 3) {
+                    ADD_FAILURE() << palette.count << " entries, colour " << r << ", " << g << ", " << b;
+                }
+            }
+            EXPECT_EQ(wrong, 0) << palette.count << " entries, " << mostCells << " cells kept";
+        }
+    }
+}
+#endif
 
 TEST(Distance, WeightedBlueMatchesTheWorkedValues) {
     const std::pair<std::int32_t, std::int32_t> worked[] = {{1, 0}, {2, 1}, {4, 2}, {5, 3}, {10, 6}, {255, 153}};

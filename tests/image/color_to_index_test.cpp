@@ -33,6 +33,9 @@ void expectEveryEntryFound(const Palette& palette) {
             }
         }
         EXPECT_EQ(indexOf.find(key), lowest) << "entry " << k;
+        if (indexOf.reach() <= 4) {
+            EXPECT_EQ(indexOf.findWithin<4>(key), lowest) << "entry " << k;
+        }
     }
 }
 
@@ -55,9 +58,10 @@ TEST(ColorToIndex, RepeatedColoursGiveTheLowestIndexAndOthersGiveZero) {
     EXPECT_EQ(indexOf.find(0xFFFFFFu), 0);
 }
 
-// The worst crowding: 256 colours that all hash to the table's last slot
-// (the table multiplies the key by 2654435761 and keeps the top 12 bits), so
-// that one probe runs far past the slots a hash can name.
+// The worst crowding for the table's first multiplier, 2654435761: 256
+// colours that all hash to its last slot, so that one probe would run far
+// past the slots a hash can name. The table tries other multipliers and
+// finds one that spreads them.
 TEST(ColorToIndex, ColoursThatAllTakeTheLastSlotAreAllFound) {
     std::vector<std::uint32_t> keys;
     for (std::uint32_t key = 0; key < (1u << 24) && keys.size() < 256; ++key) {
@@ -67,6 +71,7 @@ TEST(ColorToIndex, ColoursThatAllTakeTheLastSlotAreAllFound) {
     expectEveryEntryFound(paletteOfKeys(keys));
     const ColorToIndex indexOf(paletteOfKeys(keys));
     EXPECT_EQ(indexOf.find(keys.back() + 1), 0);
+    EXPECT_LE(indexOf.reach(), 2u);
 }
 
 }  // namespace

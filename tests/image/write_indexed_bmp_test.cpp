@@ -73,6 +73,31 @@ TEST(WriteIndexedBmp, ReadingTheFileBackGivesThePixels) {
     EXPECT_EQ(reloaded.resolution, 72);
 }
 
+// Large enough for the rows to go out in two blocks, each shared by the
+// workers; an odd width pads every row.
+TEST(WriteIndexedBmp, APictureOfSeveralBlocksReadsBackRowForRow) {
+    Palette palette;
+    palette.count = 256;
+    for (int k = 0; k < 256; ++k) {
+        palette.rgb[static_cast<std::size_t>(3 * k)] = static_cast<std::uint8_t>(k);
+        palette.rgb[static_cast<std::size_t>(3 * k + 1)] = static_cast<std::uint8_t>(255 - k);
+        palette.rgb[static_cast<std::size_t>(3 * k + 2)] = static_cast<std::uint8_t>(k * 7);
+    }
+    Picture picture(1601, 1400);
+    for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
+        const int k = static_cast<int>((i * 2654435761u) >> 24 & 255);
+        picture.pixels[i] = rgb(palette.red(k), palette.green(k), palette.blue(k));
+    }
+    OwnedImage image(picture);
+    const Bytes file = writeToMemory(image.view(), palette, 2835);
+    ASSERT_EQ(file.size(), 14 + 40 + 4 * 256 + 1604 * 1400);
+    dib24 reloaded;
+    reloaded.create(1, 1, 0);
+    FilePtr stream = openBytes(file);
+    ASSERT_TRUE(reloaded.readBmp(stream.get()));
+    EXPECT_TRUE(pictureOf(reloaded.view()) == picture);
+}
+
 TEST(WriteIndexedBmp, AWriterThatRefusesStopsTheWriting) {
     OwnedImage image(Picture(4, 4, {1, 1, 1}));
     int calls = 0;
