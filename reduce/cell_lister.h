@@ -122,6 +122,4 @@ private:
     std::vector<std::int32_t> least_;
 };
 
-// Nearest entry by scanning the cell's list one entry at a time. Cells are
-
 }  // namespace pass

@@ -17,12 +17,14 @@
 //   row's tag means the row is whole.
 // - Waiting: a band's first row needs triple t + 1 of the band above before
 //   its pixel t. Having too little, it spins kSpins times (the other worker
-//   is usually a few pixels from its next publication), then sleeps until
-//   the row above is kWakeAhead triples ahead or whole, so that it is not
-//   woken every few pixels. Whenever it must wait it asks for kTrail triples
-//   more than it needs, which keeps the two workers off each other's cache
-//   lines. Within a band, the second row trails the first by kLag pixels
-//   on the same thread and never waits.
+//   is usually a few pixels from its next publication), then sleeps. Whenever
+//   it must wait it asks for kTrail triples more than it needs, which keeps
+//   the two workers off each other's cache lines and keeps it from being
+//   woken every few pixels. A sleeper that asked for more (a whole row, say)
+//   would leave the worker above alone for a row at a time: on a picture
+//   1280 pixels wide that took the two workers slower than one. Within a
+//   band, the second row trails the first by kLag pixels on the same thread
+//   and never waits.
 // - Who wakes a sleeper: only the worker it waits on, the one of the band
 //   above (one sleeper per progress value). The sleeper stores the value it
 //   waits for in `wanted`, under the mutex, and checks the progress under
@@ -73,7 +75,6 @@ namespace wavefront {
 constexpr std::int32_t kBand = 2;             // rows to a band
 constexpr std::int32_t kLag = 8;              // pixels the second row of a band trails the first
 constexpr std::int32_t kTrail = 256;          // triples asked for beyond the need, once a wait is due
-constexpr std::int32_t kWakeAhead = 2048;     // how far ahead the row above must be to wake a sleeper
 constexpr std::int32_t kPublishEvery = 32;    // pixels between publications
 constexpr std::int64_t kRowUnit = std::int64_t{1} << 32;
 
@@ -209,7 +210,7 @@ private:
 
     // Waits until the row above `row` has finished `needed` triples (at most
     // width + 2); returns how many it has, or kAbandoned.
-    std::int64_t waitFor(Progress<Timing>& upstream, std::int32_t row, std::int64_t needed, std::int64_t plenty) {
+    std::int64_t waitFor(Progress<Timing>& upstream, std::int32_t row, std::int64_t needed) {
         const std::int64_t above = static_cast<std::int64_t>(row - 1) * kRowUnit;
         const auto finished = [above](std::int64_t v) { return v >= above + kRowUnit ? kWholeRow : v - above; };
         for (int spins = 0; spins < Timing::kSpins; ++spins) {
@@ -218,7 +219,7 @@ private:
             if (abandoned()) return kAbandoned;
             pause();
         }
-        upstream.sleepUntil(above + std::max(needed, plenty), [this] { return abandoned(); });
+        upstream.sleepUntil(above + needed, [this] { return abandoned(); });
         if (abandoned()) return kAbandoned;
         return finished(upstream.current());
     }
@@ -240,8 +241,7 @@ private:
                 if (t < width) {
                     // Pixel t reads triple t and the first value of triple t + 1.
                     if (t + 2 > ready) {
-                        ready = waitFor(upstream, first, std::min<std::int64_t>(t + 2 + kTrail, width + 2),
-                                        std::min<std::int64_t>(t + 2 + kWakeAhead, width + 2));
+                        ready = waitFor(upstream, first, std::min<std::int64_t>(t + 2 + kTrail, width + 2));
                         if (ready == kAbandoned) return;
                     }
                     band.step(0, t);
