@@ -33,7 +33,7 @@ std::string unknownOutputFormatMessage(const std::string& path) {
 }
 
 bool writeReducedImage(OutputFormat format, const ImageView& image, const Palette& palette,
-                       std::int32_t pelsPerMetre, const ByteWriter& write) {
+                       std::int32_t pelsPerMetre, const ByteWriter& write, const std::uint8_t* chosen) {
     if (format == OutputFormat::png) return writeIndexedPng(image, palette, pelsPerMetre, write);
-    return writeIndexedBmp(image, palette, pelsPerMetre, write);
+    return writeIndexedBmp(image, palette, pelsPerMetre, write, chosen);
 }

@@ -23,5 +23,8 @@ std::string unknownOutputFormatMessage(const std::string& path);
 
 // Writes the reduced image in the format; false when a piece could not be
 // written or the format cannot hold the image (a PNG has at least one pixel).
+// `chosen`, when not null, is the pass's entry for each pixel, which the BMP
+// writer copies instead of looking the pixels up; the PNG writer's time goes
+// to compression, and it looks them up.
 bool writeReducedImage(OutputFormat format, const ImageView& image, const Palette& palette,
-                       std::int32_t pelsPerMetre, const ByteWriter& write);
+                       std::int32_t pelsPerMetre, const ByteWriter& write, const std::uint8_t* chosen = nullptr);

@@ -30,9 +30,11 @@ public:
 };
 
 // The reduced image in OUT's format.
-bool writeReduced(OutputFormat format, const dib24& image, const Palette& palette, OutputFile& output) {
-    return writeReducedImage(format, image.view(), palette, image.bmi.bmiHeader.biXPelsPerMeter,
-                             [&](const std::uint8_t* data, std::size_t size) { return output.write(data, size); });
+bool writeReduced(OutputFormat format, const dib24& image, const Palette& palette, const ChosenEntries& chosen,
+                  OutputFile& output) {
+    return writeReducedImage(
+        format, image.view(), palette, image.bmi.bmiHeader.biXPelsPerMeter,
+        [&](const std::uint8_t* data, std::size_t size) { return output.write(data, size); }, chosen.data());
 }
 
 std::optional<FileIdentity> identityOf(const std::string& path, std::FILE* standardStream) {
@@ -130,12 +132,13 @@ int Conversion::run() {
     std::optional<AroundProgressSink> around;
     if (progress_ && isTerminal(statistics)) around.emplace(*progress_, statistics);
     TextSink& out = line_.quiet ? static_cast<TextSink&>(discard) : around ? static_cast<TextSink&>(*around) : plain;
-    const Palette palette = reduceImage(image.view(), out, &watch_);
+    ChosenEntries chosen;
+    const Palette palette = reduceImage(image.view(), out, chosen, &watch_);
     watch_.pause();
     std::fflush(statistics);
 
     watch_.begin(RunPhase::write);
-    const bool written = writeReduced(format_, image, palette, output) && output.commit();
+    const bool written = writeReduced(format_, image, palette, chosen, output) && output.commit();
     watch_.pause();
     if (!written) return fail(output.error().empty() ? "cannot write " + output_ : output.error());
     stopProgress();

@@ -92,11 +92,11 @@ void BM_CensusFirstAppearance(benchmark::State& state) {
 void BM_MedianCut(benchmark::State& state) {
     const int which = static_cast<int>(state.range(0));
     testsupport::OwnedImage image = photo(which);
-    const std::vector<pass::ColorCount> colors = pass::countColors(image.view(), 1);
+    const pass::ColorList colors = pass::countColors(image.view(), 1);
     std::vector<pass::BoxRange> boxes;
     for (auto _ : state) {
         state.PauseTiming();
-        std::vector<pass::ColorCount> work = colors;
+        pass::ColorList work = colors;
         state.ResumeTiming();
         benchmark::DoNotOptimize(pass::cutBoxes(work.data(), static_cast<std::uint32_t>(work.size()), 256, boxes));
     }
@@ -108,7 +108,7 @@ void BM_MedianCut(benchmark::State& state) {
 void BM_Palette(benchmark::State& state) {
     const int which = static_cast<int>(state.range(0));
     testsupport::OwnedImage image = photo(which);
-    std::vector<pass::ColorCount> colors = pass::countColors(image.view(), 1);
+    pass::ColorList colors = pass::countColors(image.view(), 1);
     std::vector<pass::BoxRange> boxes;
     const std::int32_t count = pass::cutBoxes(colors.data(), static_cast<std::uint32_t>(colors.size()), 256, boxes);
     NullSink sink;

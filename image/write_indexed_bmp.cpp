@@ -21,6 +21,8 @@ void put32(std::uint8_t* p, std::uint32_t v) {
     put16(p + 2, v >> 16);
 }
 
+constexpr std::int64_t kBlockBytes = std::int64_t{1} << 21;
+
 // The index of each pixel of a row; the lookups look at Reach slots.
 template <std::uint32_t Reach>
 void indexRow(const ColorToIndex& indexOf, const std::uint8_t* source, std::int64_t width, std::uint8_t* target) {
@@ -41,10 +43,27 @@ void indexRow(const ColorToIndex& indexOf, const std::uint8_t* source, std::int6
     }
 }
 
+// The rows from the entries the pass chose, bottom row first, each padded to
+// rowBytes with zeros, in blocks of about 2 MB.
+bool writeChosenRows(const std::uint8_t* chosen, std::int64_t width, std::int64_t height, std::int64_t rowBytes,
+                     const ByteWriter& write) {
+    const std::int64_t rowsPerBlock = std::max<std::int64_t>(1, kBlockBytes / std::max<std::int64_t>(rowBytes, 1));
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(rowBytes * std::min(rowsPerBlock, height)), 0);
+    for (std::int64_t first = 0; first < height; first += rowsPerBlock) {
+        const std::int64_t rows = std::min(rowsPerBlock, height - first);
+        for (std::int64_t r = 0; r < rows; ++r) {
+            std::memcpy(block.data() + r * rowBytes, chosen + (height - 1 - first - r) * width,
+                        static_cast<std::size_t>(width));
+        }
+        if (!write(block.data(), static_cast<std::size_t>(rows * rowBytes))) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool writeIndexedBmp(const ImageView& image, const Palette& palette, std::int32_t pelsPerMetre,
-                     const ByteWriter& write) {
+                     const ByteWriter& write, const std::uint8_t* chosen) {
     // A count of 0 would write biClrUsed = 0, which announces 256 entries.
     assert(palette.count >= 1 && palette.count <= kMaxPaletteEntries);
     const std::int64_t width = image.empty() ? 0 : image.width;
@@ -80,12 +99,12 @@ bool writeIndexedBmp(const ImageView& image, const Palette& palette, std::int32_
         entry[3] = 0;
     }
     if (!write(head.data(), head.size())) return false;
+    if (chosen) return writeChosenRows(chosen, width, height, rowBytes, write);
 
     // Rows go out in blocks of about 2 MB: few system calls, little memory.
     // The workers of the pass share each block's rows, for a lookup per
     // pixel on one thread is a fifth of a photograph's whole run.
     const ColorToIndex indexOf(palette);
-    constexpr std::int64_t kBlockBytes = std::int64_t{1} << 21;
     const std::int64_t rowsPerBlock = std::max<std::int64_t>(1, kBlockBytes / std::max<std::int64_t>(rowBytes, 1));
     std::vector<std::uint8_t> block(static_cast<std::size_t>(rowBytes * std::min(rowsPerBlock, height)), 0);
     const int workers = pass::workersFor(image);

@@ -17,7 +17,9 @@ using ByteWriter = std::function<bool(const std::uint8_t* data, std::size_t size
 
 // REQUIRES: 1 <= palette.count <= 256; every pixel of `image` has a colour of
 // `palette` (as the pass leaves both). `pelsPerMetre` goes to both resolution
-// fields. false when the writer refused a piece or the file would exceed the
-// format's 32-bit sizes.
+// fields. `chosen`, when not null, holds the pass's entry for every pixel
+// (width bytes to a row, the rows from the top), which saves looking each
+// pixel's colour up. false when the writer refused a piece or the file would
+// exceed the format's 32-bit sizes.
 bool writeIndexedBmp(const ImageView& image, const Palette& palette, std::int32_t pelsPerMetre,
-                     const ByteWriter& write);
+                     const ByteWriter& write, const std::uint8_t* chosen = nullptr);

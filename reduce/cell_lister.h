@@ -33,11 +33,12 @@ inline std::int32_t distance(std::int32_t dR, std::int32_t dG, std::int32_t dB) 
     return std::max(std::max(std::abs(dR), std::abs(dG)), weightedBlue(std::abs(dB)));
 }
 
-// The colour of the palette entry chosen for a pixel.
+// The palette entry chosen for a pixel: its colour and its number.
 struct Choice {
     std::int32_t red;
     std::int32_t green;
     std::int32_t blue;
+    std::int32_t entry;
 };
 
 // The grid cell of an adjusted colour, or -1 outside the grid.
@@ -95,7 +96,7 @@ public:
     // diffusion never produces.
     Choice scanAll(std::int32_t red, std::int32_t green, std::int32_t blue) const {
         const std::int32_t chosen = nearestOfAll(red, green, blue);
-        return Choice{palette_.red(chosen), palette_.green(chosen), palette_.blue(chosen)};
+        return Choice{palette_.red(chosen), palette_.green(chosen), palette_.blue(chosen), chosen};
     }
     std::int32_t nearestOfAll(std::int32_t red, std::int32_t green, std::int32_t blue) const {
         std::int32_t chosen = 0;

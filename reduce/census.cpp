@@ -131,11 +131,11 @@ ColorIndex::ColorIndex(const ImageView& image, int workers) : bits_(kWords, 0), 
 #endif
 }
 
-std::vector<ColorCount> countColors(const ImageView& image, int workers, Variant variant) {
+ColorList countColors(const ImageView& image, int workers, Variant variant) {
     assert(workers >= 1);
     const ColorIndex index(image, workers);
     const std::uint32_t distinct = index.distinct();
-    std::vector<ColorCount> colors(distinct, ColorCount{0, 0});
+    ColorList colors(distinct, ColorCount{0, 0});
     if (distinct == 0) return colors;
     // No table beside the colours: the first worker counts into `count`, the
     // second into `key` (distinct fields, so neither disturbs the other), and

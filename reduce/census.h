@@ -44,6 +44,6 @@ private:
 // one array of 8 bytes per colour that the pass keeps. At most two workers
 // count (the second into the key fields, which get their keys afterwards).
 // REQUIRES: workers >= 1.
-std::vector<ColorCount> countColors(const ImageView& image, int workers, Variant variant = Variant::Best);
+ColorList countColors(const ImageView& image, int workers, Variant variant = Variant::Best);
 
 }  // namespace pass

@@ -63,7 +63,7 @@ public:
                 }
             }
         }
-        return Choice{list[chosen].red, list[chosen].green, list[chosen].blue};
+        return Choice{list[chosen].red, list[chosen].green, list[chosen].blue, list[chosen].entry};
     }
 
 private:
@@ -71,7 +71,7 @@ private:
         std::int16_t red;
         std::int16_t green;
         std::int16_t blue;
-        std::int16_t spare;
+        std::int16_t entry;
     };
 
     std::uint32_t list(std::int32_t cell) {
@@ -82,7 +82,7 @@ private:
         const Palette& palette = lister_.palette();
         for (std::int32_t i = 0; i < n; ++i) {
             const std::int32_t k = listed[i];
-            pool_.push_back(Entry{palette.red(k), palette.green(k), palette.blue(k), 0});
+            pool_.push_back(Entry{palette.red(k), palette.green(k), palette.blue(k), static_cast<std::int16_t>(k)});
         }
         cellStart_[static_cast<std::size_t>(cell)] = start;
         return start;
@@ -180,7 +180,7 @@ public:
     __attribute__((target("avx2"))) Choice find(std::int32_t red, std::int32_t green, std::int32_t blue) {
         const std::int32_t k = findEntry(red, green, blue);
         const Palette& palette = rows_->palette();
-        return Choice{palette.red(k), palette.green(k), palette.blue(k)};
+        return Choice{palette.red(k), palette.green(k), palette.blue(k), k};
     }
 
     // The number of the nearest entry.

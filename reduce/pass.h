@@ -11,12 +11,14 @@
 #pragma once
 
 #include "image_view.h"
+#include "large_pages.h"
 #include "palette.h"
 #include "pass_observer.h"
 #include "process.h"
 #include "text_sink.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace pass {
 
@@ -31,15 +33,18 @@ int workersFor(const ImageView& image);
 enum class Variant { Best, Plain };
 
 // The whole pass, as reduceImage runs it with Variant::Best; `counts`, when
-// given, receives each entry's count.
+// given, receives each entry's count, and `chosen` the entry of each pixel.
 Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObserver* observer = nullptr,
-               EntryCounts* counts = nullptr);
+               EntryCounts* counts = nullptr, ChosenEntries* chosen = nullptr);
 
 // One distinct colour: key red << 16 | green << 8 | blue, and its pixel count.
 struct ColorCount {
     std::uint32_t key;
     std::uint32_t count;
 };
+
+// The census's colours: 8 bytes each, up to 128 MB, on large pages.
+using ColorList = std::vector<ColorCount, LargePageAllocator<ColorCount>>;
 
 // The weighted blue difference of the distance, trunc(d x 0.6), computed as
 // 3d / 5: the same for every difference up to 1023 (the remap meets at most

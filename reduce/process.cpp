@@ -17,6 +17,10 @@ Palette reduceImage(const ImageView& image, TextSink& out, EntryCounts& counts, 
     return pass::reduce(image, out, pass::Variant::Best, observer, &counts);
 }
 
+Palette reduceImage(const ImageView& image, TextSink& out, ChosenEntries& chosen, PassObserver* observer) {
+    return pass::reduce(image, out, pass::Variant::Best, observer, nullptr, &chosen);
+}
+
 namespace pass {
 
 namespace {
@@ -27,11 +31,12 @@ void announce(PassObserver* observer, PassPhase phase) {
 
 }  // namespace
 
-Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObserver* observer, EntryCounts* counts) {
+Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObserver* observer, EntryCounts* counts,
+               ChosenEntries* chosen) {
     const int workers = workersFor(image);
 
     announce(observer, PassPhase::census);
-    std::vector<ColorCount> colors = countColors(image, workers, variant);
+    ColorList colors = countColors(image, workers, variant);
     const std::int64_t pixelCount = image.empty() ? 0 : static_cast<std::int64_t>(image.width) * image.height;
     // The census's consistency check. It cannot fire (every colour has a pixel of
     // its own); the line is the one the report has always had for it.
@@ -46,7 +51,7 @@ Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObser
 
     announce(observer, PassPhase::palette);
     const std::vector<BoxSums> sums = sumBoxes(colors.data(), boxes, workers);
-    std::vector<ColorCount>().swap(colors);
+    ColorList().swap(colors);
     if (counts) {
         counts->fill(0);
         for (std::size_t k = 0; k < sums.size(); ++k) (*counts)[k] = sums[k].total;
@@ -54,8 +59,10 @@ Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObser
     Palette palette;
     makePalette(sums.data(), paletteCount, palette, out);
 
+    if (chosen) chosen->allocate(static_cast<std::size_t>(pixelCount));
     announce(observer, PassPhase::remap);
-    remapImage(image, palette, paletteCount, workers, nullptr, nullptr, variant, observer);
+    remapImage(image, palette, paletteCount, workers, nullptr, nullptr, variant, observer,
+               chosen ? chosen->data() : nullptr);
     return palette;
 }
 

@@ -31,6 +31,7 @@ using Wavefront = wavefront::Wavefront<>;
 // triple x - 1 once pixel x has added to it.
 struct PlainRow {
     std::uint8_t* pixels;
+    std::uint8_t* entries;  // the entry each pixel chose, when the caller asked
     const double* below;  // errors passed down from the row above, finished
     double* out;          // errors for the row below
     // In this row: the 0.1 share from two to the left and the 0.35 share from
@@ -44,8 +45,9 @@ struct PlainRow {
     double sumHere[3];
     double sumRight[3];
 
-    void start(const ImageView& image, std::int32_t y, const double* from, double* to) {
+    void start(const ImageView& image, std::uint8_t* chosen, std::int32_t y, const double* from, double* to) {
         pixels = image.at(0, y);
+        entries = chosen ? chosen + static_cast<std::ptrdiff_t>(y) * image.width : nullptr;
         below = from;
         out = to;
         for (int c = 0; c < 3; ++c) {
@@ -82,6 +84,7 @@ struct PlainRow {
         p[0] = static_cast<std::uint8_t>(chosen.blue);
         p[1] = static_cast<std::uint8_t>(chosen.green);
         p[2] = static_cast<std::uint8_t>(chosen.red);
+        if (entries) entries[x] = static_cast<std::uint8_t>(chosen.entry);
     }
 
     // After the last pixel: the triples that no pixel to the right adds to.
@@ -100,6 +103,7 @@ struct PlainRow {
 // performs exactly the operations of the plain row, in the same order.
 struct RowAvx2 {
     std::uint8_t* pixels;
+    std::uint8_t* entries;
     const double* below;
     double* out;
     __m256d twoLeft;
@@ -109,8 +113,10 @@ struct RowAvx2 {
     __m256d sumHere;
     __m256d sumRight;
 
-    __attribute__((target("avx2"))) void start(const ImageView& image, std::int32_t y, const double* from, double* to) {
+    __attribute__((target("avx2"))) void start(const ImageView& image, std::uint8_t* chosen, std::int32_t y,
+                                               const double* from, double* to) {
         pixels = image.at(0, y);
+        entries = chosen ? chosen + static_cast<std::ptrdiff_t>(y) * image.width : nullptr;
         below = from;
         out = to;
         twoLeft = left = nextTwoLeft = sumLeft = sumHere = sumRight = _mm256_setzero_pd();
@@ -146,6 +152,7 @@ struct RowAvx2 {
         p[0] = palette.blue(k);
         p[1] = palette.green(k);
         p[2] = palette.red(k);
+        if (entries) entries[x] = static_cast<std::uint8_t>(k);
     }
 
     __attribute__((target("avx2"))) void finish(std::int32_t width) {
@@ -182,6 +189,7 @@ struct RowReport {
 template <typename Nearest, typename DiffusionRow>
 struct Band {
     const ImageView& image;
+    std::uint8_t* chosen;
     Nearest nearest;
     std::int32_t width;
     DiffusionRow rows[kBand];
@@ -189,7 +197,7 @@ struct Band {
 
     void start(std::int32_t i, std::int32_t y, const double* from, double* to) {
         if (i == 0) report.reached(y);
-        rows[i].start(image, y, from, to);
+        rows[i].start(image, chosen, y, from, to);
     }
     void step(std::int32_t i, std::int32_t x) { rows[i].step(x, nearest); }
     void finish(std::int32_t i) { rows[i].finish(width); }
@@ -198,25 +206,26 @@ struct Band {
 // Each instance is made one piece with everything it calls, so that the
 // vector version's rows and search are compiled for the vector unit.
 __attribute__((flatten)) void remapBandsPlain(Wavefront& wave, int worker, NearestEntry& nearest,
-                                              const ImageView& image, PassObserver* observer) {
+                                              const ImageView& image, std::uint8_t* chosen, PassObserver* observer) {
     nearest.prepare();
-    Band<NearestEntry, PlainRow> band{image, std::move(nearest), image.width, {}, {observer, image.height}};
+    Band<NearestEntry, PlainRow> band{image, chosen, std::move(nearest), image.width, {}, {observer, image.height}};
     wave.run(worker, band);
 }
 
 #ifdef CR_HAVE_AVX2_PATH
 __attribute__((flatten, target("avx2"))) void remapBandsAvx2(Wavefront& wave, int worker, NearestEntryAvx2& nearest,
-                                                             const ImageView& image, PassObserver* observer) {
+                                                             const ImageView& image, std::uint8_t* chosen,
+                                                             PassObserver* observer) {
     nearest.prepare();
-    Band<NearestEntryAvx2, RowAvx2> band{image, std::move(nearest), image.width, {}, {observer, image.height}};
+    Band<NearestEntryAvx2, RowAvx2> band{image, chosen, std::move(nearest), image.width, {}, {observer, image.height}};
     wave.run(worker, band);
 }
 #endif
 
 template <typename Nearest>
-void remapWith(void (*bands)(Wavefront&, int, Nearest&, const ImageView&, PassObserver*), const ImageView& image,
-               const Palette& palette, std::int32_t paletteCount, int workers, const double* firstRow,
-               double* lastRow, PassObserver* observer) {
+void remapWith(void (*bands)(Wavefront&, int, Nearest&, const ImageView&, std::uint8_t*, PassObserver*),
+               const ImageView& image, const Palette& palette, std::int32_t paletteCount, int workers,
+               const double* firstRow, double* lastRow, PassObserver* observer, std::uint8_t* chosen) {
     Wavefront wave(image.width, image.height, workers, firstRow);
     // Every worker's search tables are made here, before any thread starts,
     // so that a shortage of memory is met on the calling thread.
@@ -227,7 +236,8 @@ void remapWith(void (*bands)(Wavefront&, int, Nearest&, const ImageView&, PassOb
     runWorkers(
         wave.mostWorkers(), [&wave](int started) { wave.layOut(started); },
         [&](int worker) {
-            bands(wave, worker, searches[static_cast<std::size_t>(worker)], image, worker == 0 ? observer : nullptr);
+            bands(wave, worker, searches[static_cast<std::size_t>(worker)], image, chosen,
+                  worker == 0 ? observer : nullptr);
         });
     if (lastRow) std::copy(wave.lastRow(), wave.lastRow() + wave.rowDoubles(), lastRow);
 }
@@ -235,19 +245,21 @@ void remapWith(void (*bands)(Wavefront&, int, Nearest&, const ImageView&, PassOb
 }  // namespace
 
 void remapImage(const ImageView& image, const Palette& palette, std::int32_t paletteCount, int workers,
-                const double* firstRow, double* lastRow, Variant variant, PassObserver* observer) {
+                const double* firstRow, double* lastRow, Variant variant, PassObserver* observer,
+                std::uint8_t* chosen) {
     if (image.empty()) return;
     assert(paletteCount >= 1 && paletteCount <= kMaxPaletteEntries);
 #ifdef CR_HAVE_AVX2_PATH
     if (variant == Variant::Best && haveAvx2()) {
         remapWith<NearestEntryAvx2>(remapBandsAvx2, image, palette, paletteCount, workers, firstRow, lastRow,
-                                    observer);
+                                    observer, chosen);
         return;
     }
 #else
     (void)variant;
 #endif
-    remapWith<NearestEntry>(remapBandsPlain, image, palette, paletteCount, workers, firstRow, lastRow, observer);
+    remapWith<NearestEntry>(remapBandsPlain, image, palette, paletteCount, workers, firstRow, lastRow, observer,
+                            chosen);
 }
 
 }  // namespace pass

@@ -17,11 +17,13 @@ namespace pass {
 // (width + 2) x 3 doubles that the bottom row passed on. With more than one
 // worker, rows go round the workers and each row trails the row above it
 // (wavefront.h). `observer`, when not null, hears of the rows done
-// (pass_observer.h). Running short of memory throws std::bad_alloc on the
-// calling thread, once every worker has stopped.
+// (pass_observer.h). `chosen`, when not null, receives the number of the
+// entry each pixel chose: image.width bytes to a row, the rows from the top.
+// Running short of memory throws std::bad_alloc on the calling thread, once
+// every worker has stopped.
 // REQUIRES: 1 <= paletteCount <= 256 when the image has pixels.
 void remapImage(const ImageView& image, const Palette& palette, std::int32_t paletteCount, int workers,
                 const double* firstRow, double* lastRow, Variant variant = Variant::Best,
-                PassObserver* observer = nullptr);
+                PassObserver* observer = nullptr, std::uint8_t* chosen = nullptr);
 
 }  // namespace pass

@@ -423,7 +423,7 @@ TEST(MillionsOfColors, CensusCountsEveryColorForEveryVariantAndWorkerCount) {
     ASSERT_GT(expected.size(), 1900000u);
     for (const pass::Variant variant : {pass::Variant::Best, pass::Variant::Plain}) {
         for (const int workers : {1, 2, 3}) {
-            const std::vector<pass::ColorCount> colors = pass::countColors(image.view(), workers, variant);
+            const pass::ColorList colors = pass::countColors(image.view(), workers, variant);
             bool same = colors.size() == expected.size();
             for (std::size_t i = 0; same && i < colors.size(); ++i) {
                 same = colors[i].key == expected[i].first && colors[i].count == expected[i].second;
@@ -434,7 +434,7 @@ TEST(MillionsOfColors, CensusCountsEveryColorForEveryVariantAndWorkerCount) {
 }
 
 // Each box as the sorted keys of its colours, by box number.
-std::vector<std::vector<std::uint32_t>> boxesOf(const std::vector<pass::ColorCount>& colors,
+std::vector<std::vector<std::uint32_t>> boxesOf(const pass::ColorList& colors,
                                                 const std::vector<pass::BoxRange>& boxes) {
     std::vector<std::vector<std::uint32_t>> members;
     for (const pass::BoxRange& box : boxes) {
@@ -448,24 +448,24 @@ std::vector<std::vector<std::uint32_t>> boxesOf(const std::vector<pass::ColorCou
 
 TEST(MillionsOfColors, MedianCutGivesEveryBoxTheSameColorsForAnyNumberOfWorkers) {
     OwnedImage image(millionsOfColors());
-    const std::vector<pass::ColorCount> colors = pass::countColors(image.view(), 1);
+    const pass::ColorList colors = pass::countColors(image.view(), 1);
     const auto n = static_cast<std::uint32_t>(colors.size());
-    std::vector<pass::ColorCount> alone = colors;
+    pass::ColorList alone = colors;
     std::vector<pass::BoxRange> aloneBoxes;
     ASSERT_EQ(pass::cutBoxes(alone.data(), n, 256, aloneBoxes, pass::Variant::Plain, 1), 256);
     const std::vector<std::vector<std::uint32_t>> expected = boxesOf(alone, aloneBoxes);
     for (const auto& [variant, workers] : {std::pair{pass::Variant::Best, 2}, std::pair{pass::Variant::Plain, 3}}) {
-        std::vector<pass::ColorCount> shared = colors;
+        pass::ColorList shared = colors;
         std::vector<pass::BoxRange> sharedBoxes;
         EXPECT_EQ(pass::cutBoxes(shared.data(), n, 256, sharedBoxes, variant, workers), 256);
         EXPECT_TRUE(boxesOf(shared, sharedBoxes) == expected)
             << workers << " workers, " << (variant == pass::Variant::Plain ? "plain" : "best");
     }
     // A limit reached in the middle of a depth drops the boxes after it.
-    std::vector<pass::ColorCount> few = colors;
+    pass::ColorList few = colors;
     std::vector<pass::BoxRange> fewBoxes;
     EXPECT_EQ(pass::cutBoxes(few.data(), n, 100, fewBoxes, pass::Variant::Best, 2), 100);
-    std::vector<pass::ColorCount> fewAlone = colors;
+    pass::ColorList fewAlone = colors;
     std::vector<pass::BoxRange> fewAloneBoxes;
     pass::cutBoxes(fewAlone.data(), n, 100, fewAloneBoxes, pass::Variant::Plain, 1);
     EXPECT_TRUE(boxesOf(few, fewBoxes) == boxesOf(fewAlone, fewAloneBoxes));

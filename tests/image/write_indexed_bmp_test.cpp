@@ -98,6 +98,38 @@ TEST(WriteIndexedBmp, APictureOfSeveralBlocksReadsBackRowForRow) {
     EXPECT_TRUE(pictureOf(reloaded.view()) == picture);
 }
 
+// The entries the pass chose, when given, make the same file as looking the
+// pixels up: the rows bottom first, the padding zero, over several blocks.
+TEST(WriteIndexedBmp, TheChosenEntriesGiveTheFileThatTheLookupGives) {
+    Palette palette;
+    palette.count = 5;
+    for (int k = 0; k < 5; ++k) {
+        palette.rgb[static_cast<std::size_t>(3 * k)] = static_cast<std::uint8_t>(40 * k);
+        palette.rgb[static_cast<std::size_t>(3 * k + 1)] = static_cast<std::uint8_t>(7 * k);
+        palette.rgb[static_cast<std::size_t>(3 * k + 2)] = static_cast<std::uint8_t>(255 - k);
+    }
+    for (const std::int32_t width : {1, 3, 1601}) {
+        const std::int32_t height = width == 1601 ? 1400 : 5;
+        Picture picture(width, height);
+        std::vector<std::uint8_t> chosen(picture.pixels.size());
+        for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
+            const int k = static_cast<int>((i * 2654435761u) >> 24) % 5;
+            chosen[i] = static_cast<std::uint8_t>(k);
+            picture.pixels[i] = rgb(palette.red(k), palette.green(k), palette.blue(k));
+        }
+        OwnedImage image(picture);
+        Bytes copied;
+        ASSERT_TRUE(writeIndexedBmp(
+            image.view(), palette, 2835,
+            [&](const std::uint8_t* data, std::size_t size) {
+                copied.insert(copied.end(), data, data + size);
+                return true;
+            },
+            chosen.data()));
+        EXPECT_TRUE(copied == writeToMemory(image.view(), palette, 2835)) << width;
+    }
+}
+
 TEST(WriteIndexedBmp, AWriterThatRefusesStopsTheWriting) {
     OwnedImage image(Picture(4, 4, {1, 1, 1}));
     int calls = 0;

@@ -1,3 +1,4 @@
+#include "pass.h"
 #include "pictures.h"
 #include "process.h"
 
@@ -150,5 +151,40 @@ TEST(ReductionPass, AnObserverHearsThePhasesAndRowsAndChangesNothing) {
         // Reports reach the last hundredth of the picture, so a share shown from them ends near 100 %.
         EXPECT_GE(observer.rows.back() + picture.height / 100 + 4, picture.height);
         for (const std::int32_t total : observer.totals) EXPECT_EQ(total, picture.height);
+    }
+}
+
+// The entries handed back are, pixel for pixel, the lowest index of the
+// pixel's new colour (what a writer of indexed files would look up), and
+// asking for them changes neither the report nor the pixels: one worker and
+// several, the vector search and the plain one, a palette of one entry.
+TEST(ReductionPass, TheChosenEntriesAreTheLowestIndexOfEachPixelsColour) {
+    const Picture pictures[] = {testCard(61, 37, 5), noise(700, 400, 3), gradient(515, 300),
+                                fewColors(9, 7, 1, 2)};
+    for (const Picture& picture : pictures) {
+        for (const pass::Variant variant : {pass::Variant::Best, pass::Variant::Plain}) {
+            SCOPED_TRACE(testing::Message() << picture.width << "x" << picture.height
+                                            << (variant == pass::Variant::Plain ? " plain" : " best"));
+            OwnedImage plain(picture), chosen(picture);
+            StringSink plainOut, chosenOut;
+            pass::reduce(plain.view(), plainOut, variant);
+            ChosenEntries entries;
+            const Palette palette = pass::reduce(chosen.view(), chosenOut, variant, nullptr, nullptr, &entries);
+            EXPECT_EQ(chosenOut.text(), plainOut.text());
+            const Picture reduced = chosen.picture();
+            ASSERT_EQ(reduced, plain.picture());
+            ASSERT_EQ(entries.size(), reduced.pixels.size());
+            std::size_t wrong = 0;
+            for (std::size_t i = 0; i < reduced.pixels.size(); ++i) {
+                const Bgr c = reduced.pixels[i];
+                int lowest = 0;
+                while (lowest < palette.count && !(palette.red(lowest) == c.r && palette.green(lowest) == c.g &&
+                                                   palette.blue(lowest) == c.b)) {
+                    ++lowest;
+                }
+                if (entries[i] != lowest) ++wrong;
+            }
+            EXPECT_EQ(wrong, 0u);
+        }
     }
 }
