@@ -51,6 +51,7 @@ Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObser
 
     announce(observer, PassPhase::palette);
     const std::vector<BoxSums> sums = sumBoxes(colors.data(), boxes, workers);
+    const std::uint64_t colorBytes = colors.size() * sizeof(ColorCount);
     ColorList().swap(colors);
     if (counts) {
         counts->fill(0);
@@ -59,7 +60,15 @@ Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObser
     Palette palette;
     makePalette(sums.data(), paletteCount, palette, out);
 
-    if (chosen) chosen->allocate(static_cast<std::size_t>(pixelCount));
+    if (chosen) {
+        // A byte a pixel, made where it fits in what the colours gave back
+        // and 8 MB more: then it never takes the pass much past the memory
+        // that the census needed. A large picture of few colours goes
+        // without, and its writer looks the pixels up.
+        constexpr std::uint64_t kEntriesAllowance = std::uint64_t{8} << 20;
+        const auto wanted = static_cast<std::uint64_t>(pixelCount);
+        chosen->allocate(wanted <= colorBytes + kEntriesAllowance ? static_cast<std::size_t>(wanted) : 0);
+    }
     announce(observer, PassPhase::remap);
     remapImage(image, palette, paletteCount, workers, nullptr, nullptr, variant, observer,
                chosen ? chosen->data() : nullptr);

@@ -48,6 +48,7 @@ public:
         pass::preferLargePages(entries_.get(), size);
     }
     std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
     std::uint8_t* data() { return entries_.get(); }
     const std::uint8_t* data() const { return entries_.get(); }
     std::uint8_t operator[](std::size_t i) const { return entries_[i]; }
@@ -58,6 +59,7 @@ private:
 };
 
 // The same pass, also handing back the entry of each pixel. The entries take
-// a byte a pixel, allocated once the census's colours are given back, so
-// that they never add to the pass's largest need of memory.
+// a byte a pixel, allocated once the census's colours are given back, and
+// only where they fit in what those colours took and 8 MB more; otherwise
+// `chosen` comes back empty.
 Palette reduceImage(const ImageView& image, TextSink& out, ChosenEntries& chosen, PassObserver* observer = nullptr);
