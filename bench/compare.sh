@@ -120,15 +120,18 @@ done
 # --- timing -------------------------------------------------------------------
 # run LABEL COMMAND...: runs the command under /usr/bin/time -v and records
 # "wall_seconds peak_kib cpu_seconds" in $scratch/LABEL.time when its wall
-# time beats the best so far.
+# time beats the best so far. The wall time is bash's clock around the run,
+# to the microsecond: /usr/bin/time gives hundredths, too coarse for a
+# picture that takes 40 ms.
 run() {
   local label=$1
   shift
   local log="$scratch/$label.log"
+  local started=$EPOCHREALTIME
   /usr/bin/time -v "$@" >"$scratch/$label.stdout" 2>"$log" || { echo "failed: $*" >&2; tail -5 "$log" >&2; exit 1; }
+  local ended=$EPOCHREALTIME
   local wall peak cpu
-  wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {
-           n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s }' "$log")
+  wall=$(awk -v a="$started" -v b="$ended" 'BEGIN { printf "%.4f", b - a }')
   peak=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log")
   cpu=$(awk -F': ' '/User time \(seconds\)/ {u = $2} /System time \(seconds\)/ {s = $2} END {print u + s}' "$log")
   local best="$scratch/$label.time"
@@ -191,7 +194,7 @@ for entry in "${pictures[@]}"; do
     t=$(field "${base}_$tool" 1)
     kib=$(field "${base}_$tool" 2)
     c=$(field "${base}_$tool" 3)
-    printf '| %-8s | %-9s | %-20s | %6.2f | %8s | %6.2f | %8s | %8.1f |\n' "$name" "$size" "$label" "$t" \
+    printf '| %-8s | %-9s | %-20s | %6.3f | %8s | %6.2f | %8s | %8.1f |\n' "$name" "$size" "$label" "$t" \
       "$(ratio "$t" "$t_fast")x" "$c" "$(ratio "$c" "$c_fast")x" "$(awk -v k="$kib" 'BEGIN { print k / 1024 }')"
   done
   # The fast pass must leave the same bytes as the reference.
@@ -234,7 +237,7 @@ for entry in "${pictures[@]}"; do
       pngquant) label="pngquant"; out="$scratch/$base.png-pngquant.png" ;;
     esac
     t=$(field "${base}_png_$tool" 1)
-    printf '| %-8s | %-9s | %-24s | %6.2f | %8s | %6.2f | %8.1f | %10d |\n' "$name" "$size" "$label" "$t" \
+    printf '| %-8s | %-9s | %-24s | %6.3f | %8s | %6.2f | %8.1f | %10d |\n' "$name" "$size" "$label" "$t" \
       "$(ratio "$t" "$t_fast")x" "$(field "${base}_png_$tool" 3)" \
       "$(awk -v k="$(field "${base}_png_$tool" 2)" 'BEGIN { print k / 1024 }')" $(( $(stat -c %s "$out") / 1024 ))
   done
