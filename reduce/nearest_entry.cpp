@@ -73,8 +73,14 @@ __attribute__((target("avx2"))) std::uint16_t NearestEntryAvx2::listCell(std::in
     const std::uint8_t smallest = *std::min_element(bounds, bounds + 32);
     if (smallest >= DistanceRows::kCap) return kWholePalette;
     if (candidates_.size() == candidates_.capacity()) {
-        cellsFull_ = true;
-        return kWholePalette;
+        if (cellSearches_ < kSearchesPerCell * candidates_.size()) {
+            cellsFull_ = true;
+            return kWholePalette;
+        }
+        // The cell being listed is set by the caller after this returns.
+        candidates_.clear();
+        cellOf_.fill(kUnlisted);
+        cellSearches_ = 0;
     }
 
     // Places past the palette hold 255 in every row, above the bound.

@@ -136,13 +136,23 @@ private:
 // colours are kept per cell, listed when the cell is first met, and one
 // round of 16-bit arithmetic gives every candidate's distance. A cell of
 // more candidates compares the whole palette from the rows of distances:
-// the largest of the three channels' bytes is each entry's distance. So does
-// every colour once the worker has met more cells than kMostCells: a 12 MP
+// the largest of the three channels' bytes is each entry's distance.
+//
+// A worker keeps the candidates of kMostCells cells at most: a 12 MP
 // photograph meets about 13 000, whose candidates stay in the processor's
-// cache, but noise meets tens of thousands within its first pixels, and
-// their candidates fetched from memory cost more than the rows' eight
-// rounds, which stay in the cache. Either way the smallest of distance << 8 | entry is the entry of the smallest
-// distance and, among equals, of the lowest index; the cell's list holds
+// cache. When the cells kept are full, the worker looks at how often they
+// served. Where each served at least kSearchesPerCell searches (a picture
+// whose colours move slowly through the cube, such as a gradient or every
+// colour in key order, which meets a few thousand cells in a hundred rows
+// and never again), it forgets them all and lists cells afresh. Where they
+// served less, as in noise, which meets tens of thousands of cells within
+// its first pixels, the cells would be listed for little use and their
+// candidates fetched from memory would cost more than the rows' eight
+// rounds, which stay in the cache: every colour from then on is compared
+// from the rows.
+//
+// Either way the smallest of distance << 8 | entry is the entry of the
+// smallest distance and, among equals, of the lowest index; the cell's list holds
 // every entry that can be at the least distance, so both give the same
 // answer. A distance capped at 255 is no answer (some other entry may be
 // nearer than its true distance): then, and for values outside the rows,
@@ -170,6 +180,7 @@ public:
     }
     // 2 MB of candidates per worker.
     static constexpr std::size_t kMostCells = std::size_t{1} << 14;
+    static constexpr std::size_t kSearchesPerCell = 16;
 
     // On the worker's thread, before the first find.
     void prepare() {
@@ -261,6 +272,7 @@ private:
     // REQUIRES each value within the rows.
     __attribute__((target("avx2"))) std::int32_t search(std::int32_t red, std::int32_t green, std::int32_t blue) {
         if (!cellsFull_) {
+            ++cellSearches_;
             const auto cell = static_cast<std::size_t>(cellOf(red, green, blue));
             std::uint16_t listed = cellOf_[cell];
             if (listed == kUnlisted) listed = cellOf_[cell] = listCell(static_cast<std::int32_t>(cell));
@@ -344,6 +356,7 @@ private:
     WorkerTable<std::uint32_t> recent_;
     WorkerTable<std::uint16_t> cellOf_;
     std::vector<Candidates> candidates_;
+    std::size_t cellSearches_ = 0;  // searches by cell since the cells kept were last forgotten
     bool cellsFull_ = false;
     bool caching_ = true;
     std::int32_t untilReview_ = kWindow;

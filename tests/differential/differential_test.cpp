@@ -502,7 +502,8 @@ TEST(Distance, WeightedBlueEqualsTruncatedProductWithSixTenthsForEveryDifference
 // on a lattice over every adjusted value and on every colour of a few
 // cells. A tight cluster gives the far cells more than 32 candidates; twins
 // and equal entries make ties; a worker that may keep the candidates of
-// only a few cells answers the rest from the rows.
+// only a few cells forgets them and lists more, or answers the rest from
+// the rows.
 TEST(Distance, VectorSearchFindsTheEntryOfTheWholePaletteScanFromCellsAndRows) {
     if (!pass::haveAvx2()) GTEST_SKIP() << "no AVX2 on this processor";
     Palette twins = randomPalette(200, 3, 255);
@@ -510,25 +511,51 @@ TEST(Distance, VectorSearchFindsTheEntryOfTheWholePaletteScanFromCellsAndRows) {
     twins.count = 256;
     const Palette palettes[] = {randomPalette(256, 11, 255), randomPalette(256, 12, 30), randomPalette(33, 13, 200),
                                 twins, uniformPalette(256, 10, 200, 30), uniformPalette(1, 0, 0, 0)};
-    std::vector<std::array<std::int32_t, 3>> colours;
+    std::vector<std::array<std::int32_t, 3>> scattered, dense;
     for (std::int32_t r = -255; r <= 510; r += 17) {
         for (std::int32_t g = -255; g <= 510; g += 15) {
-            for (std::int32_t b = -255; b <= 510; b += 13) colours.push_back({r, g, b});
+            for (std::int32_t b = -255; b <= 510; b += 13) scattered.push_back({r, g, b});
         }
     }
     for (std::int32_t r = 96; r < 112; ++r) {
         for (std::int32_t g = -8; g < 8; ++g) {
-            for (std::int32_t b = 500; b <= 510; ++b) colours.push_back({r, g, b});
+            for (std::int32_t b = 500; b <= 510; ++b) dense.push_back({r, g, b});
         }
     }
+    // Eight cells far apart, each met many times in turn, three times over,
+    // by colours not met before (a colour met before is answered before
+    // any cell is looked at).
+    std::vector<std::array<std::int32_t, 3>> revisited;
+    for (std::int32_t round = 0; round < 3; ++round) {
+        for (std::int32_t corner = 0; corner < 8; ++corner) {
+            for (std::int32_t i = 0; i < 20; ++i) {
+                const std::int32_t n = 20 * round + i;
+                revisited.push_back({(corner & 1) * 248 + n % 8, (corner >> 1 & 1) * 248 + n / 8 % 8,
+                                     (corner >> 2) * 248 + round});
+            }
+        }
+    }
+    // Scattered colours first: a search that keeps few cells meets them once
+    // each and goes over to the rows. Cells met many times first: it forgets
+    // the cells when they are full and lists them again.
+    std::vector<std::array<std::int32_t, 3>> colours = scattered;
+    colours.insert(colours.end(), dense.begin(), dense.end());
+    std::vector<std::array<std::int32_t, 3>> denseFirst = revisited;
+    denseFirst.insert(denseFirst.end(), dense.begin(), dense.end());
+    denseFirst.insert(denseFirst.end(), scattered.begin(), scattered.end());
     for (const Palette& palette : palettes) {
         const pass::DistanceRows rows(palette, palette.count);
         const pass::CellLister whole(palette, palette.count);
-        for (const std::size_t mostCells : {pass::NearestEntryAvx2::kMostCells, std::size_t{4}}) {
+        struct Run {
+            std::size_t mostCells;
+            const std::vector<std::array<std::int32_t, 3>>& order;
+        };
+        for (const Run& run : {Run{pass::NearestEntryAvx2::kMostCells, colours}, Run{4, colours}, Run{4, denseFirst}}) {
+            const std::size_t mostCells = run.mostCells;
             pass::NearestEntryAvx2 search(rows, mostCells);
             search.prepare();
             int wrong = 0;
-            for (const auto& [r, g, b] : colours) {
+            for (const auto& [r, g, b] : run.order) {
                 const std::int32_t k = whole.nearestOfAll(r, g, b);
                 const pass::Choice chosen = search.find(r, g, b);
                 const bool same =
