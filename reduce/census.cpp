@@ -135,13 +135,20 @@ ColorList countColors(const ImageView& image, int workers, Variant variant) {
     assert(workers >= 1);
     const ColorIndex index(image, workers);
     const std::uint32_t distinct = index.distinct();
-    ColorList colors(distinct, ColorCount{0, 0});
+    ColorList colors(distinct);  // unset, cleared here by every worker
     if (distinct == 0) return colors;
+    int running = 1;
+    runWorkers(
+        workers, [&](int started) { running = started; },
+        [&](int w) {
+            const std::size_t from = std::size_t{distinct} * static_cast<std::size_t>(w) / static_cast<std::size_t>(running);
+            const std::size_t to = std::size_t{distinct} * static_cast<std::size_t>(w + 1) / static_cast<std::size_t>(running);
+            std::fill(colors.data() + from, colors.data() + to, ColorCount{0, 0});
+        });
     // No table beside the colours: the first worker counts into `count`, the
     // second into `key` (distinct fields, so neither disturbs the other), and
     // the keys are written when both are done. Each worker takes a band of
     // rows; the counts are the same for any number of workers.
-    int running = 1;
     runWorkers(
         std::min(workers, 2), [&](int started) { running = started; },
         [&](int w) {

@@ -11,13 +11,14 @@
 #pragma once
 
 #include "image_view.h"
-#include "large_pages.h"
 #include "palette.h"
 #include "pass_observer.h"
 #include "process.h"
 #include "text_sink.h"
 
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace pass {
@@ -43,8 +44,30 @@ struct ColorCount {
     std::uint32_t count;
 };
 
-// The census's colours: 8 bytes each, up to 128 MB, on large pages.
-using ColorList = std::vector<ColorCount, LargePageAllocator<ColorCount>>;
+// The standard allocator, except that a vector of it given only a size
+// leaves its elements unset (the census then clears its colours on all its
+// workers at once, instead of on the calling thread alone).
+template <typename T>
+struct UnsetAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UnsetAllocator<U>;
+    };
+    UnsetAllocator() = default;
+    template <typename U>
+    UnsetAllocator(const UnsetAllocator<U>&) {}
+    template <typename U>
+    void construct(U* p) {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+// The census's colours: 8 bytes each, up to 128 MB.
+using ColorList = std::vector<ColorCount, UnsetAllocator<ColorCount>>;
 
 // The weighted blue difference of the distance, trunc(d x 0.6), computed as
 // 3d / 5: the same for every difference up to 1023 (the remap meets at most
