@@ -10,7 +10,7 @@
 #include "output_file.h"
 #include "output_format.h"
 #include "picture_copy.h"
-#include "process.h"
+#include "reduce_image.h"
 #include "progress_line.h"
 #include "quality.h"
 #include "run_watch.h"

@@ -10,7 +10,7 @@
 #include "median_cut.h"
 #include "pass.h"
 #include "pictures.h"
-#include "process.h"
+#include "reduce_image.h"
 #include "reference_pass.h"
 #include "remap.h"
 #include "table_phases.h"

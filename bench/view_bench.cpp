@@ -5,7 +5,7 @@
 // picture and kept) and from what is kept. Run by hand:
 //   build/bench/view_bench
 #include "pictures.h"
-#include "process.h"
+#include "reduce_image.h"
 #include "view_compose.h"
 
 #include <benchmark/benchmark.h>

@@ -1,4 +1,4 @@
-// The reduction pass inside: what reduceImage (process.h) runs, and what its
+// The reduction pass inside: what reduceImage (reduce_image.h) runs, and what its
 // phases hand each other. One header per phase: census.h, median_cut.h,
 // derive_palette.h and remap.h.
 //
@@ -13,7 +13,7 @@
 #include "image_view.h"
 #include "palette.h"
 #include "pass_observer.h"
-#include "process.h"
+#include "reduce_image.h"
 #include "text_sink.h"
 
 #include <cstdint>

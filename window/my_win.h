@@ -11,7 +11,7 @@
 #include "dib24.h"
 #include "nwindow.h"
 #include "palette.h"
-#include "process.h"
+#include "reduce_image.h"
 #include "view_compose.h"
 #include "view_state.h"
 

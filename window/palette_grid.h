@@ -5,7 +5,7 @@
 
 #include "image_view.h"
 #include "palette.h"
-#include "process.h"
+#include "reduce_image.h"
 #include "view_state.h"
 
 struct PaletteGrid {

@@ -6,7 +6,7 @@
 #include "nearest_entry.h"
 #include "pass.h"
 #include "pictures.h"
-#include "process.h"
+#include "reduce_image.h"
 #include "reference_pass.h"
 #include "remap.h"
 #include "table_phases.h"

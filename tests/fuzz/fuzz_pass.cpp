@@ -19,7 +19,7 @@
 #include "bmp_decoder.h"
 #include "decode_picture.h"
 #include "memory_picture.h"
-#include "process.h"
+#include "reduce_image.h"
 #include "reference_pass.h"
 #include "text_sink.h"
 #include "write_indexed_bmp.h"

@@ -1,6 +1,6 @@
 #include "pass.h"
 #include "pictures.h"
-#include "process.h"
+#include "reduce_image.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // runWorkers: the work is planned for the workers that could start, every
 // thread is joined whatever fails, and a failure reaches the calling thread.
 #include "pictures.h"
-#include "process.h"
+#include "reduce_image.h"
 #include "watchdog.h"
 #include "workers.h"
 

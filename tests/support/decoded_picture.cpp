@@ -2,7 +2,7 @@
 
 #include "bmp_decoder.h"
 #include "memory_picture.h"
-#include "process.h"
+#include "reduce_image.h"
 #include "text_sink.h"
 
 namespace testsupport {

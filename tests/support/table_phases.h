@@ -3,7 +3,7 @@
 // derivation, remap. The plain reference pass (reference_pass.h) works on the
 // same table, so the differential tests compare the two phase by phase.
 //
-// The programs never go this way: reduceImage (process.h) runs the pass's own
+// The programs never go this way: reduceImage (reduce_image.h) runs the pass's own
 // code on a compact array of colours in key order (pass.h and the header of
 // each phase). Each function here converts between the table and the pass's
 // own forms around that same code (the colour index, the cut of a box, the

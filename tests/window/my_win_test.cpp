@@ -4,7 +4,7 @@
 // loop ends.
 #include "my_win.h"
 #include "pictures.h"
-#include "process.h"
+#include "reduce_image.h"
 #include "viewer_title.h"
 #include "window_test_support.h"
 

@@ -8,7 +8,7 @@
 #include "my_win.h"
 #include "palette_grid.h"
 #include "pictures.h"
-#include "process.h"
+#include "reduce_image.h"
 #include "view_compose.h"
 #include "viewed_picture.h"
 #include "window_test_support.h"

@@ -1,4 +1,4 @@
-#include "process.h"
+#include "reduce_image.h"
 
 #include "census.h"
 #include "derive_palette.h"

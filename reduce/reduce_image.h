@@ -8,16 +8,14 @@
 // phase hold the parts it runs.
 #pragma once
 
+#include "chosen_entries.h"
 #include "image_view.h"
-#include "large_pages.h"
 #include "palette.h"
 #include "pass_observer.h"
 #include "text_sink.h"
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
-#include <memory>
 
 // Returns the palette that every pixel now holds one colour of. The lowest
 // index of a colour in it is the entry that its pixels chose. Running short
@@ -33,30 +31,6 @@ using EntryCounts = std::array<std::int64_t, kMaxPaletteEntries>;
 
 // The same pass, also handing back the count of each entry.
 Palette reduceImage(const ImageView& image, TextSink& out, EntryCounts& counts, PassObserver* observer = nullptr);
-
-// The number of the entry each pixel chose: image.width bytes to a row, the
-// rows from the top. A writer of indexed files takes it as it is, instead of
-// looking up every pixel's colour in the palette again. Its bytes are not
-// cleared when made (the remap writes every one), so that the pages are
-// first touched by the remap's workers, side by side.
-class ChosenEntries {
-public:
-    void allocate(std::size_t size) {
-        entries_.reset();
-        entries_.reset(size > 0 ? new std::uint8_t[size] : nullptr);
-        size_ = size;
-        pass::preferLargePages(entries_.get(), size);
-    }
-    std::size_t size() const { return size_; }
-    bool empty() const { return size_ == 0; }
-    std::uint8_t* data() { return entries_.get(); }
-    const std::uint8_t* data() const { return entries_.get(); }
-    std::uint8_t operator[](std::size_t i) const { return entries_[i]; }
-
-private:
-    std::unique_ptr<std::uint8_t[]> entries_;
-    std::size_t size_ = 0;
-};
 
 // The same pass, also handing back the entry of each pixel. The entries take
 // a byte a pixel, allocated once the census's colours are given back, and
