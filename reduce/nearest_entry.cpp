@@ -72,7 +72,7 @@ __attribute__((target("avx2"))) std::uint16_t NearestEntryAvx2::listCell(std::in
     _mm256_store_si256(reinterpret_cast<__m256i*>(bounds), bound);
     const std::uint8_t smallest = *std::min_element(bounds, bounds + 32);
     if (smallest >= DistanceRows::kCap) return kWholePalette;
-    if (candidates_.size() == candidates_.capacity()) {
+    if (candidates_.size() == candidates_.capacity() || candidates_.size() >= kMostCells) {
         if (cellSearches_ < kSearchesPerCell * candidates_.size()) {
             cellsFull_ = true;
             return kWholePalette;
@@ -106,7 +106,7 @@ __attribute__((target("avx2"))) std::uint16_t NearestEntryAvx2::listCell(std::in
         kept.blue[j] = palette.blue(k);
         kept.entry[j] = k;
     }
-    return static_cast<std::uint16_t>(candidates_.size() + 1);
+    return static_cast<std::uint16_t>((candidates_.size() + 1) | (n > 16 ? kWide : 0));
 }
 
 bool haveAvx2() {

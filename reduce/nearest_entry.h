@@ -265,9 +265,13 @@ private:
         std::uint8_t entry[32];
     };
     // cellOf_ holds for each cell one of these or 2 + the cell's place in
-    // candidates_.
+    // candidates_, with kWide added when it has more than 16 candidates: a
+    // cell of 16 or fewer (most cells of a photograph) is compared in one
+    // round instead of two.
     static constexpr std::uint16_t kUnlisted = 0;
     static constexpr std::uint16_t kWholePalette = 1;
+    static constexpr std::uint16_t kWide = 0x8000;
+    static_assert(kMostCells + 2 < kWide, "a cell's place must leave the wide mark free");
 
     // REQUIRES each value within the rows.
     __attribute__((target("avx2"))) std::int32_t search(std::int32_t red, std::int32_t green, std::int32_t blue) {
@@ -276,7 +280,9 @@ private:
             const auto cell = static_cast<std::size_t>(cellOf(red, green, blue));
             std::uint16_t listed = cellOf_[cell];
             if (listed == kUnlisted) listed = cellOf_[cell] = listCell(static_cast<std::int32_t>(cell));
-            if (listed != kWholePalette) return searchCell(candidates_[listed - 2u], red, green, blue);
+            if (listed != kWholePalette) {
+                return searchCell(candidates_[(listed & ~kWide) - 2u], (listed & kWide) != 0, red, green, blue);
+            }
         }
         return searchRows(red, green, blue);
     }
@@ -285,14 +291,13 @@ private:
     // them; returns the cell's value for cellOf_.
     std::uint16_t listCell(std::int32_t cell);
 
-    __attribute__((target("avx2"))) std::int32_t searchCell(const Candidates& listed, std::int32_t red,
+    __attribute__((target("avx2"))) std::int32_t searchCell(const Candidates& listed, bool wide, std::int32_t red,
                                                              std::int32_t green, std::int32_t blue) const {
         const __m256i r = _mm256_set1_epi16(static_cast<std::int16_t>(red));
         const __m256i g = _mm256_set1_epi16(static_cast<std::int16_t>(green));
         const __m256i b = _mm256_set1_epi16(static_cast<std::int16_t>(blue));
-        const __m256i first = keys(listed, 0, r, g, b);
-        const __m256i second = keys(listed, 16, r, g, b);
-        const __m256i both = _mm256_min_epu16(first, second);
+        __m256i both = keys(listed, 0, r, g, b);
+        if (wide) both = _mm256_min_epu16(both, keys(listed, 16, r, g, b));
         const __m128i half = _mm_min_epu16(_mm256_castsi256_si128(both), _mm256_extracti128_si256(both, 1));
         const auto least = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_minpos_epu16(half))) & 0xFFFFu;
         if ((least >> 8) >= static_cast<std::uint32_t>(DistanceRows::kCap)) {
