@@ -43,18 +43,17 @@ void indexRow(const ColorToIndex& indexOf, const std::uint8_t* source, std::int6
     }
 }
 
-// The rows from the entries the pass chose, bottom row first, each padded to
-// rowBytes with zeros, in blocks of about 2 MB.
-bool writeChosenRows(const std::uint8_t* chosen, std::int64_t width, std::int64_t height, std::int64_t rowBytes,
-                     const ByteWriter& write) {
+// Rows go out in blocks of about 2 MB: few system calls, little memory.
+// fill(first, rows, block) writes the indices of file rows first ..
+// first + rows - 1 (bottom row first) into the block, rowBytes to a row; the
+// padding stays zero.
+template <typename Fill>
+bool writeRowBlocks(std::int64_t height, std::int64_t rowBytes, const ByteWriter& write, Fill fill) {
     const std::int64_t rowsPerBlock = std::max<std::int64_t>(1, kBlockBytes / std::max<std::int64_t>(rowBytes, 1));
     std::vector<std::uint8_t> block(static_cast<std::size_t>(rowBytes * std::min(rowsPerBlock, height)), 0);
     for (std::int64_t first = 0; first < height; first += rowsPerBlock) {
         const std::int64_t rows = std::min(rowsPerBlock, height - first);
-        for (std::int64_t r = 0; r < rows; ++r) {
-            std::memcpy(block.data() + r * rowBytes, chosen + (height - 1 - first - r) * width,
-                        static_cast<std::size_t>(width));
-        }
+        fill(first, rows, block.data());
         if (!write(block.data(), static_cast<std::size_t>(rows * rowBytes))) return false;
     }
     return true;
@@ -99,26 +98,28 @@ bool writeIndexedBmp(const ImageView& image, const Palette& palette, std::int32_
         entry[3] = 0;
     }
     if (!write(head.data(), head.size())) return false;
-    if (chosen) return writeChosenRows(chosen, width, height, rowBytes, write);
+    if (chosen) {
+        // The pass's entries are kept top row first.
+        return writeRowBlocks(height, rowBytes, write, [&](std::int64_t first, std::int64_t rows, std::uint8_t* block) {
+            for (std::int64_t r = 0; r < rows; ++r) {
+                std::memcpy(block + r * rowBytes, chosen + (height - 1 - first - r) * width,
+                            static_cast<std::size_t>(width));
+            }
+        });
+    }
 
-    // Rows go out in blocks of about 2 MB: few system calls, little memory.
     // The workers of the pass share each block's rows, for a lookup per
     // pixel on one thread is a fifth of a photograph's whole run.
     const ColorToIndex indexOf(palette);
-    const std::int64_t rowsPerBlock = std::max<std::int64_t>(1, kBlockBytes / std::max<std::int64_t>(rowBytes, 1));
-    std::vector<std::uint8_t> block(static_cast<std::size_t>(rowBytes * std::min(rowsPerBlock, height)), 0);
     const int workers = pass::workersFor(image);
-    for (std::int64_t first = 0; first < height; first += rowsPerBlock) {
-        const std::int64_t rows = std::min(rowsPerBlock, height - first);
+    return writeRowBlocks(height, rowBytes, write, [&](std::int64_t first, std::int64_t rows, std::uint8_t* block) {
         int sharing = 1;
         pass::runWorkers(
             workers, [&](int started) { sharing = started; },
             [&](int worker) {
                 for (std::int64_t r = rows * worker / sharing; r < rows * (worker + 1) / sharing; ++r) {
-                    indexRow(indexOf, image.pixels + (first + r) * image.stride, width, block.data() + r * rowBytes);
+                    indexRow(indexOf, image.pixels + (first + r) * image.stride, width, block + r * rowBytes);
                 }
             });
-        if (!write(block.data(), static_cast<std::size_t>(rows * rowBytes))) return false;
-    }
-    return true;
+    });
 }

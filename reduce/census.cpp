@@ -37,6 +37,12 @@ __attribute__((always_inline)) inline void forEachKey(const ImageView& image, st
     }
 }
 
+// Where share i of `parts` equal shares of 0 .. total - 1 begins.
+std::uint32_t shareStart(std::uint32_t total, int i, int parts) {
+    return static_cast<std::uint32_t>(std::uint64_t{total} * static_cast<std::uint64_t>(i) /
+                                      static_cast<std::uint64_t>(parts));
+}
+
 std::int32_t bandStart(const ImageView& image, int band, int bands) {
     return static_cast<std::int32_t>(static_cast<std::int64_t>(image.height) * band / bands);
 }
@@ -141,9 +147,8 @@ ColorList countColors(const ImageView& image, int workers, Variant variant) {
     runWorkers(
         workers, [&](int started) { running = started; },
         [&](int w) {
-            const std::size_t from = std::size_t{distinct} * static_cast<std::size_t>(w) / static_cast<std::size_t>(running);
-            const std::size_t to = std::size_t{distinct} * static_cast<std::size_t>(w + 1) / static_cast<std::size_t>(running);
-            std::fill(colors.data() + from, colors.data() + to, ColorCount{0, 0});
+            ColorCount* const first = colors.data() + shareStart(distinct, w, running);
+            std::fill(first, colors.data() + shareStart(distinct, w + 1, running), ColorCount{0, 0});
         });
     // No table beside the colours: the first worker counts into `count`, the
     // second into `key` (distinct fields, so neither disturbs the other), and
@@ -168,12 +173,12 @@ ColorList countColors(const ImageView& image, int workers, Variant variant) {
     runWorkers(
         workers, [&](int started) { running = started; },
         [&](int w) {
-            const auto part = [&](int i) { return static_cast<std::uint32_t>(std::uint64_t{kColors} * i / running); };
-            index.forEachUsed(part(w), part(w + 1), [&colors](std::uint32_t rank, std::uint32_t key) {
+            const auto addKey = [&colors](std::uint32_t rank, std::uint32_t key) {
                 ColorCount& c = colors[rank];
                 c.count += c.key;
                 c.key = key;
-            });
+            };
+            index.forEachUsed(shareStart(kColors, w, running), shareStart(kColors, w + 1, running), addKey);
         });
     return colors;
 }

@@ -20,7 +20,6 @@ public:
         pass::preferLargePages(entries_.get(), size);
     }
     std::size_t size() const { return size_; }
-    bool empty() const { return size_ == 0; }
     std::uint8_t* data() { return entries_.get(); }
     const std::uint8_t* data() const { return entries_.get(); }
     std::uint8_t operator[](std::size_t i) const { return entries_[i]; }
