@@ -73,7 +73,7 @@
 namespace pass {
 namespace wavefront {
 
-constexpr std::int32_t kBand = 4;             // rows to a band
+constexpr std::int32_t kBand = 4;             // rows to a band (runBands steps four by name)
 constexpr std::int32_t kLag = 8;              // pixels each row of a band trails the row above
 constexpr std::int32_t kTrail = 256;          // triples asked for beyond the need, once a wait is due
 constexpr std::int32_t kPublishEvery = 32;    // pixels between publications
@@ -237,26 +237,53 @@ private:
             std::int64_t ready = waits ? 0 : kWholeRow;
             const std::int64_t lastTag = static_cast<std::int64_t>(first + count - 1) * kRowUnit;
 
-            const std::int32_t steps = width + (count - 1) * kLag;
-            for (std::int32_t t = 0; t < steps; ++t) {
-                if (t < width) {
-                    // Pixel t reads triple t and the first value of triple t + 1.
-                    if (t + 2 > ready) {
-                        ready = waitFor(upstream, first, std::min<std::int64_t>(t + 2 + kTrail, width + 2));
-                        if (ready == kAbandoned) return;
-                    }
-                    band.step(0, t);
-                    if (t == width - 1) band.finish(0);
-                }
-                for (std::int32_t i = 1; i < count; ++i) {
-                    const std::int32_t x = t - i * kLag;
-                    if (x < 0 || x >= width) continue;
-                    band.step(i, x);
-                    if (x == width - 1) band.finish(i);
-                }
+            // Pixel t of the band's first row reads triple t and the first
+            // value of triple t + 1 of the row above.
+            const auto readyFor = [&](std::int32_t t) {
+                if (t + 2 <= ready) return true;
+                ready = waitFor(upstream, first, std::min<std::int64_t>(t + 2 + kTrail, width + 2));
+                return ready != kAbandoned;
+            };
+            const auto published = [&](std::int32_t t) {
                 const std::int32_t x = t - (count - 1) * kLag;
                 if (x >= 0 && x % kPublishEvery == kPublishEvery - 1) mine.publish(lastTag + x);
+            };
+            // Steps where some row of the band is before its first pixel or
+            // past its last: each row is checked.
+            const auto edgeSteps = [&](std::int32_t t, std::int32_t end) {
+                for (; t < end; ++t) {
+                    if (t < width) {
+                        if (!readyFor(t)) return false;
+                        band.step(0, t);
+                        if (t == width - 1) band.finish(0);
+                    }
+                    for (std::int32_t i = 1; i < count; ++i) {
+                        const std::int32_t x = t - i * kLag;
+                        if (x < 0 || x >= width) continue;
+                        band.step(i, x);
+                        if (x == width - 1) band.finish(i);
+                    }
+                    published(t);
+                }
+                return true;
+            };
+            const std::int32_t steps = width + (count - 1) * kLag;
+            std::int32_t t = 0;
+            if (count == kBand && width > kBand * kLag) {
+                // In between, every row of a whole band is within the picture:
+                // the rows are stepped one after another without checks, which
+                // leaves the processor more room to overlap their chains.
+                if (!edgeSteps(0, (kBand - 1) * kLag)) return;
+                for (t = (kBand - 1) * kLag; t < width - 1; ++t) {
+                    if (!readyFor(t)) return;
+                    band.step(0, t);
+                    band.step(1, t - kLag);
+                    band.step(2, t - 2 * kLag);
+                    band.step(3, t - 3 * kLag);
+                    published(t);
+                }
             }
+            if (!edgeSteps(t, steps)) return;
             mine.publish(lastTag + width + 2);
         }
     }

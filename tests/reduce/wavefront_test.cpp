@@ -123,9 +123,11 @@ struct Shape {
 };
 
 // Narrow rows (a band is over before a publication), rows of a few
-// publications, rows wider than the distance a sleeper waits for; even and
-// odd heights, fewer bands than workers.
-const Shape kShapes[] = {{1, 9}, {5, 2}, {7, 33}, {31, 16}, {40, 25}, {97, 12}, {300, 10}, {2600, 6}};
+// publications, rows wider than the distance a sleeper waits for; rows at
+// and just past the width from which a band's four rows are stepped side by
+// side without checks (4 x kLag); even and odd heights, fewer bands than
+// workers.
+const Shape kShapes[] = {{1, 9}, {5, 2}, {7, 33}, {31, 16}, {32, 8}, {33, 9}, {40, 25}, {97, 12}, {300, 10}, {2600, 6}};
 
 TEST(Wavefront, RowsSharedAmongTwoToFourStressedWorkersGiveWhatOneWorkerGives) {
     const testsupport::Watchdog watchdog(std::chrono::seconds(120), "the stressed wavefront");
