@@ -10,16 +10,6 @@ namespace pass {
 
 namespace {
 
-// The least and greatest value of each channel over some colours, the
-// count-weighted sum of each channel and the pixel count; all exact, and
-// the same whatever the order of the colours.
-struct Extent {
-    std::uint32_t minimum[3];
-    std::uint32_t maximum[3];
-    std::uint64_t weighted[3];
-    std::uint64_t total;
-};
-
 // Written so that the compiler can take many colours at once; kept apart in
 // one function per instruction set.
 __attribute__((always_inline)) inline Extent measure(const ColorCount* first, const ColorCount* last) {
@@ -62,31 +52,6 @@ Extent measureWith(const ColorCount* first, const ColorCount* last, Variant vari
     (void)variant;
 #endif
     return measurePlain(first, last);
-}
-
-void add(Extent& to, const Extent& e) {
-    for (int ch = 0; ch < 3; ++ch) {
-        to.minimum[ch] = std::min(to.minimum[ch], e.minimum[ch]);
-        to.maximum[ch] = std::max(to.maximum[ch], e.maximum[ch]);
-        to.weighted[ch] += e.weighted[ch];
-    }
-    to.total += e.total;
-}
-
-Cut cutOf(const Extent& e) {
-    // Spreads are rounded by adding 0.5 and truncating; blue weighs 0.6.
-    const auto spread = [&e](int ch) {
-        return static_cast<std::int32_t>(e.maximum[ch]) - static_cast<std::int32_t>(e.minimum[ch]);
-    };
-    const auto red = static_cast<std::int32_t>(spread(0) + 0.5);
-    const auto green = static_cast<std::int32_t>(spread(1) + 0.5);
-    const auto blue = static_cast<std::int32_t>(spread(2) * 0.6 + 0.5);
-    const std::int32_t largest = std::max(red, std::max(green, blue));
-    if (largest <= 0) return Cut{-1, 0};
-    const int channel = largest == red ? 0 : largest == green ? 1 : 2;
-    // The count-weighted mean, rounded down; 64-bit sums keep it exact on
-    // images of any size the reader accepts.
-    return Cut{channel, static_cast<std::int64_t>(e.weighted[channel] / e.total)};
 }
 
 // Moves the colours of [first, last) at or below the cut to the front;
@@ -158,7 +123,7 @@ std::vector<Extent> measureAll(const ColorCount* colors, const std::vector<BoxRa
     const std::vector<std::vector<Piece>> shares = runOnPieces(boxes, workers, [&](Piece& piece) {
         piece.extent = measureWith(colors + piece.begin, colors + piece.end, variant);
     });
-    std::vector<Extent> extents(boxes.size(), Extent{{255, 255, 255}, {0, 0, 0}, {0, 0, 0}, 0});
+    std::vector<Extent> extents(boxes.size(), Extent::none());
     for (const std::vector<Piece>& share : shares) {
         for (const Piece& piece : share) add(extents[piece.box], piece.extent);
     }
@@ -196,6 +161,31 @@ std::vector<std::uint32_t> partitionAll(ColorCount* colors, const std::vector<Bo
 }
 
 }  // namespace
+
+void add(Extent& to, const Extent& e) {
+    for (int ch = 0; ch < 3; ++ch) {
+        to.minimum[ch] = std::min(to.minimum[ch], e.minimum[ch]);
+        to.maximum[ch] = std::max(to.maximum[ch], e.maximum[ch]);
+        to.weighted[ch] += e.weighted[ch];
+    }
+    to.total += e.total;
+}
+
+Cut cutOf(const Extent& e) {
+    // Spreads are rounded by adding 0.5 and truncating; blue weighs 0.6.
+    const auto spread = [&e](int ch) {
+        return static_cast<std::int32_t>(e.maximum[ch]) - static_cast<std::int32_t>(e.minimum[ch]);
+    };
+    const auto red = static_cast<std::int32_t>(spread(0) + 0.5);
+    const auto green = static_cast<std::int32_t>(spread(1) + 0.5);
+    const auto blue = static_cast<std::int32_t>(spread(2) * 0.6 + 0.5);
+    const std::int32_t largest = std::max(red, std::max(green, blue));
+    if (largest <= 0) return Cut{-1, 0};
+    const int channel = largest == red ? 0 : largest == green ? 1 : 2;
+    // The count-weighted mean, rounded down; 64-bit sums keep it exact on
+    // images of any size the reader accepts.
+    return Cut{channel, static_cast<std::int64_t>(e.weighted[channel] / e.total)};
+}
 
 Cut chooseCut(const ColorCount* first, const ColorCount* last, Variant variant) {
     return cutOf(measureWith(first, last, variant));

@@ -22,6 +22,21 @@ struct Cut {
     int channel;
     std::int64_t mean;
 };
+
+// The least and greatest value of each channel over some colours, the
+// count-weighted sum of each channel and the pixel count; all exact, and
+// the same whatever the order of the colours.
+struct Extent {
+    std::uint32_t minimum[3];
+    std::uint32_t maximum[3];
+    std::uint64_t weighted[3];
+    std::uint64_t total;
+    // The extent of no colours, which adds nothing to another.
+    static Extent none() { return Extent{{255, 255, 255}, {0, 0, 0}, {0, 0, 0}, 0}; }
+};
+void add(Extent& to, const Extent& e);
+// The cut of a box of this extent.
+Cut cutOf(const Extent& e);
 // REQUIRES: every count at least 1.
 Cut chooseCut(const ColorCount* first, const ColorCount* last, Variant variant = Variant::Best);
 

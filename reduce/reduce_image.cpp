@@ -2,6 +2,7 @@
 
 #include "census.h"
 #include "derive_palette.h"
+#include "key_order_cut.h"
 #include "median_cut.h"
 #include "pass.h"
 #include "remap.h"
@@ -44,13 +45,19 @@ Palette reduce(const ImageView& image, TextSink& out, Variant variant, PassObser
     out.write("color count: " + std::to_string(colors.size()) + "\n");
 
     announce(observer, PassPhase::medianCut);
+    const auto colorCount = static_cast<std::uint32_t>(colors.size());
+    std::vector<BoxSums> sums;
     std::vector<BoxRange> boxes;
+    // Millions of colours are cut where the census left them, and their
+    // sums come with the cut; fewer are cut apart, which is then cheaper.
+    const bool inKeyOrder = variant == Variant::Best && colorCount >= kKeyOrderCutFrom;
     const std::int32_t paletteCount =
-        cutBoxes(colors.data(), static_cast<std::uint32_t>(colors.size()), kMaxPaletteEntries, boxes, variant, workers);
+        inKeyOrder ? cutInKeyOrder(colors.data(), colorCount, kMaxPaletteEntries, sums, workers)
+                   : cutBoxes(colors.data(), colorCount, kMaxPaletteEntries, boxes, variant, workers);
     out.write("palette count:" + std::to_string(paletteCount) + "\n");
 
     announce(observer, PassPhase::palette);
-    const std::vector<BoxSums> sums = sumBoxes(colors.data(), boxes, workers);
+    if (!inKeyOrder) sums = sumBoxes(colors.data(), boxes, workers);
     const std::uint64_t colorBytes = colors.size() * sizeof(ColorCount);
     ColorList().swap(colors);
     if (counts) {

@@ -2,6 +2,7 @@
 // plain reference pass (tests/support/reference_pass.h) on every picture.
 #include "census.h"
 #include "derive_palette.h"
+#include "key_order_cut.h"
 #include "median_cut.h"
 #include "nearest_entry.h"
 #include "pass.h"
@@ -480,6 +481,78 @@ TEST(MillionsOfColors, BestVariantPrintsAndLeavesWhatThePlainVariantDoes) {
     const Palette bestPalette = pass::reduce(best.view(), bestText, pass::Variant::Best);
     EXPECT_EQ(bestText.text(), plainText.text());
     EXPECT_EQ(bestPalette.rgb, plainPalette.rgb);
+    EXPECT_TRUE(bytesOf(best) == bytesOf(plain)) << "pixels differ";
+}
+
+// ---------------------------------------------------------------------------
+// The cut of colours where the census left them, against the cut that moves
+// them apart and the sums added box by box.
+
+// Colours in key order, each on 1 to 1000 pixels: every blue of the first
+// `fullReds` reds (runs of 256, found by place), then every 7th key above
+// (short runs, found by search).
+pass::ColorList keyOrdered(std::int32_t fullReds, std::uint32_t seed) {
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<std::uint32_t> pixels(1, 1000);
+    pass::ColorList colors;
+    const auto dense = static_cast<std::uint32_t>(fullReds) << 16;
+    for (std::uint32_t key = 0; key < dense; ++key) colors.push_back({key, pixels(random)});
+    for (std::uint32_t key = dense; key < (1u << 24); key += 7) colors.push_back({key, pixels(random)});
+    return colors;
+}
+
+void expectTheCutThatMovesThem(const pass::ColorList& colors, std::int32_t limit, int workers,
+                               const std::string& what) {
+    const auto n = static_cast<std::uint32_t>(colors.size());
+    pass::ColorList moved = colors;
+    std::vector<pass::BoxRange> boxes;
+    const std::int32_t expected = pass::cutBoxes(moved.data(), n, limit, boxes, pass::Variant::Plain, 1);
+    const std::vector<pass::BoxSums> expectedSums = pass::sumBoxes(moved.data(), boxes);
+    std::vector<pass::BoxSums> sums;
+    ASSERT_EQ(pass::cutInKeyOrder(colors.data(), n, limit, sums, workers), expected) << what;
+    ASSERT_EQ(sums.size(), expectedSums.size()) << what;
+    int wrong = 0;
+    for (std::size_t k = 0; k < sums.size(); ++k) {
+        const pass::BoxSums& a = sums[k];
+        const pass::BoxSums& e = expectedSums[k];
+        if ((a.total != e.total || a.red != e.red || a.green != e.green || a.blue != e.blue) && ++wrong <= 3) {
+            ADD_FAILURE() << what << ", box " << k;
+        }
+    }
+}
+
+TEST(KeyOrderCut, GivesTheBoxesAndSumsOfTheCutThatMovesTheColours) {
+    const pass::ColorList none;
+    const pass::ColorList one{{0x123456, 9}};
+    const pass::ColorList three{{0x000000, 1}, {0x0000FF, 5}, {0xFF0000, 2}};
+    expectTheCutThatMovesThem(none, 256, 2, "no colours");
+    expectTheCutThatMovesThem(one, 256, 2, "one colour");
+    expectTheCutThatMovesThem(three, 256, 1, "three colours");
+    expectTheCutThatMovesThem(three, 1, 2, "three colours, one box");
+    const pass::ColorList mixed = keyOrdered(12, 5);
+    const pass::ColorList sparse = keyOrdered(0, 6);
+    for (const int workers : {1, 3}) {
+        for (const std::int32_t limit : {100, 256}) {
+            const std::string shape = std::to_string(limit) + " boxes, " + std::to_string(workers) + " workers";
+            expectTheCutThatMovesThem(mixed, limit, workers, "full and short runs, " + shape);
+            expectTheCutThatMovesThem(sparse, limit, workers, "short runs, " + shape);
+        }
+    }
+    OwnedImage image(millionsOfColors());
+    expectTheCutThatMovesThem(pass::countColors(image.view(), 2), 256, 2, "noise");
+}
+
+// Enough colours for the pass to cut them where they lie.
+TEST(MillionsOfColors, EveryColourOfHalfTheCubeInKeyOrderGivesThePlainVariantsPass) {
+    const Picture picture = testsupport::distinctColors(4096, 2048, true);
+    ASSERT_GE(picture.pixels.size(), pass::kKeyOrderCutFrom);
+    OwnedImage plain(picture);
+    StringSink plainText;
+    pass::reduce(plain.view(), plainText, pass::Variant::Plain);
+    OwnedImage best(picture);
+    StringSink bestText;
+    pass::reduce(best.view(), bestText, pass::Variant::Best);
+    EXPECT_EQ(bestText.text(), plainText.text());
     EXPECT_TRUE(bytesOf(best) == bytesOf(plain)) << "pixels differ";
 }
 
