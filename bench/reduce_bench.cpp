@@ -7,6 +7,7 @@
 #include "census.h"
 #include "dib24.h"
 #include "derive_palette.h"
+#include "key_order_cut.h"
 #include "median_cut.h"
 #include "pass.h"
 #include "pictures.h"
@@ -99,6 +100,22 @@ void BM_MedianCut(benchmark::State& state) {
         pass::ColorList work = colors;
         state.ResumeTiming();
         benchmark::DoNotOptimize(pass::cutBoxes(work.data(), static_cast<std::uint32_t>(work.size()), 256, boxes));
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(colors.size()));
+    state.counters["colours"] = static_cast<double>(colors.size());
+    setLabel(state, which);
+}
+
+// The cut that leaves the colours in place, with the sums it gives; the
+// pass takes it from pass::kKeyOrderCutFrom colours on.
+void BM_MedianCutInKeyOrder(benchmark::State& state) {
+    const int which = static_cast<int>(state.range(0));
+    testsupport::OwnedImage image = photo(which);
+    const pass::ColorList colors = pass::countColors(image.view(), 1);
+    std::vector<pass::BoxSums> sums;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            pass::cutInKeyOrder(colors.data(), static_cast<std::uint32_t>(colors.size()), 256, sums));
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(colors.size()));
     state.counters["colours"] = static_cast<double>(colors.size());
@@ -238,6 +255,7 @@ BENCHMARK(BM_FileWholePass)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Census)->DenseRange(0, kPictures - 1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CensusFirstAppearance)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MedianCut)->DenseRange(0, kPictures - 1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MedianCutInKeyOrder)->DenseRange(0, kPictures - 1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Palette)->DenseRange(0, kPictures - 1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Remap)
     ->ArgsProduct({benchmark::CreateDenseRange(0, kPictures - 1, 1), {0, 1}})
