@@ -37,12 +37,6 @@ __attribute__((always_inline)) inline void forEachKey(const ImageView& image, st
     }
 }
 
-// Where share i of `parts` equal shares of 0 .. total - 1 begins.
-std::uint32_t shareStart(std::uint32_t total, int i, int parts) {
-    return static_cast<std::uint32_t>(std::uint64_t{total} * static_cast<std::uint64_t>(i) /
-                                      static_cast<std::uint64_t>(parts));
-}
-
 std::int32_t bandStart(const ImageView& image, int band, int bands) {
     return static_cast<std::int32_t>(static_cast<std::int64_t>(image.height) * band / bands);
 }

@@ -20,10 +20,6 @@ struct Block {
     std::int32_t hi[3];
 };
 
-std::uint32_t shareStart(std::uint64_t total, int i, int parts) {
-    return static_cast<std::uint32_t>(total * static_cast<std::uint64_t>(i) / static_cast<std::uint64_t>(parts));
-}
-
 // Where each run begins: first[rg] is the place of the first colour whose
 // key >> 8 is at least rg, first[kRuns] the colour count. Each worker takes
 // a share of the colours and writes the runs that begin within it.

@@ -2,6 +2,7 @@
 // on threads of their own, all joined before it returns.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 namespace pass {
@@ -15,5 +16,11 @@ namespace pass {
 // caught; once every thread has been joined, the first failure (by worker
 // number) is thrown again on the calling thread. Returns n.
 int runWorkers(int workers, const std::function<void(int workers)>& plan, const std::function<void(int worker)>& job);
+
+// Where share i of `parts` equal shares of 0 .. total - 1 begins.
+inline std::uint32_t shareStart(std::uint32_t total, int i, int parts) {
+    return static_cast<std::uint32_t>(std::uint64_t{total} * static_cast<std::uint64_t>(i) /
+                                      static_cast<std::uint64_t>(parts));
+}
 
 }  // namespace pass
