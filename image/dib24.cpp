@@ -1,7 +1,5 @@
 #include "dib24.h"
 
-#include "large_pages.h"
-
 #include <utility>
 
 dib24::dib24()
@@ -38,7 +36,6 @@ bool dib24::create(int newWidth, int newHeight, int newResolution) {
     dibSection = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
     pixels = static_cast<std::uint8_t*>(bits);
     updateGeometry();
-    if (pixels && height > 0) pass::preferLargePages(pixels, static_cast<std::size_t>(stride) * static_cast<std::size_t>(height));
     h.biSizeImage = static_cast<DWORD>(stride) * static_cast<DWORD>(height);
 
     memoryDC = CreateCompatibleDC(nullptr);

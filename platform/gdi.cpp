@@ -15,6 +15,17 @@
 namespace platform {
 namespace {
 
+// The bits of a section. A picture's pixels are tens of megabytes, written
+// once and read a few times: on large pages where the system has them.
+// Null when there is no memory for them.
+std::unique_ptr<std::uint8_t, pass::LargeDelete<std::uint8_t>> allocateBits(std::size_t size) {
+    try {
+        return {static_cast<std::uint8_t*>(pass::allocateLarge(size)), pass::LargeDelete<std::uint8_t>{size}};
+    } catch (const std::bad_alloc&) {
+        return {nullptr, pass::LargeDelete<std::uint8_t>{}};
+    }
+}
+
 std::mutex gdiMutex;
 std::unordered_set<GdiObject*>& liveObjects() {
     static std::unordered_set<GdiObject*> objects;
@@ -88,7 +99,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
 
     auto* dib = new (std::nothrow) DibSection;
     if (!dib) return nullptr;
-    dib->bits.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)]);
+    dib->bits = platform::allocateBits(static_cast<std::size_t>(size));
     if (!dib->bits) {
         delete dib;
         return nullptr;

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "large_pages.h"
+
 #include <cstdint>
 #include <memory>
 
@@ -31,7 +33,7 @@ struct GdiObject {
 struct DibSection final : GdiObject {
     DibSection() : GdiObject(GdiKind::bitmap) {}
     BITMAPINFOHEADER header{};
-    std::unique_ptr<std::uint8_t[]> bits;
+    std::unique_ptr<std::uint8_t, pass::LargeDelete<std::uint8_t>> bits;
 };
 
 struct DeviceContext final : GdiObject {

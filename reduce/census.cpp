@@ -106,7 +106,7 @@ ColorIndex::ColorIndex(const ImageView& image, int workers) : bits_(kWords, 0), 
     // are then merged. Bits are set, never cleared, so the order is free.
     // Any number of workers gives the same bits: the bands are laid out for
     // as many as could start.
-    std::vector<std::vector<std::uint64_t>> extra(static_cast<std::size_t>(workers - 1));
+    std::vector<std::vector<std::uint64_t, UnsetAllocator<std::uint64_t>>> extra(static_cast<std::size_t>(workers - 1));
     for (auto& bits : extra) bits.assign(kWords, 0);
     int bands = 1;
     runWorkers(

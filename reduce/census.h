@@ -35,8 +35,8 @@ public:
     }
 
 private:
-    std::vector<std::uint64_t> bits_;
-    std::vector<std::uint32_t> before_;
+    std::vector<std::uint64_t, UnsetAllocator<std::uint64_t>> bits_;
+    std::vector<std::uint32_t, UnsetAllocator<std::uint32_t>> before_;
     std::uint32_t distinct_ = 0;
 };
 

@@ -15,16 +15,18 @@ class ChosenEntries {
 public:
     void allocate(std::size_t size) {
         entries_.reset();
-        entries_.reset(size > 0 ? new std::uint8_t[size] : nullptr);
+        size_ = 0;
+        entries_ = Entries(size > 0 ? static_cast<std::uint8_t*>(pass::allocateLarge(size)) : nullptr,
+                           pass::LargeDelete<std::uint8_t>{size});
         size_ = size;
-        pass::preferLargePages(entries_.get(), size);
     }
     std::size_t size() const { return size_; }
     std::uint8_t* data() { return entries_.get(); }
     const std::uint8_t* data() const { return entries_.get(); }
-    std::uint8_t operator[](std::size_t i) const { return entries_[i]; }
+    std::uint8_t operator[](std::size_t i) const { return entries_.get()[i]; }
 
 private:
-    std::unique_ptr<std::uint8_t[]> entries_;
+    using Entries = std::unique_ptr<std::uint8_t, pass::LargeDelete<std::uint8_t>>;
+    Entries entries_;
     std::size_t size_ = 0;
 };

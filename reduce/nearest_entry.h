@@ -360,7 +360,7 @@ private:
     CellLister lister_;  // its whole-palette scan
     WorkerTable<std::uint32_t> recent_;
     WorkerTable<std::uint16_t> cellOf_;
-    std::vector<Candidates> candidates_;
+    std::vector<Candidates, UnsetAllocator<Candidates>> candidates_;  // 2 MB: on a large page
     std::size_t cellSearches_ = 0;  // searches by cell since the cells kept were last forgotten
     bool cellsFull_ = false;
     bool caching_ = true;
