@@ -9,24 +9,20 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <vector>
 
 class ChosenEntries {
 public:
     void allocate(std::size_t size) {
-        entries_.reset();
-        size_ = 0;
-        entries_ = Entries(size > 0 ? static_cast<std::uint8_t*>(pass::allocateLarge(size)) : nullptr,
-                           pass::LargeDelete<std::uint8_t>{size});
-        size_ = size;
+        Entries().swap(entries_);  // the old ones go first: never both at once
+        entries_.resize(size);
     }
-    std::size_t size() const { return size_; }
-    std::uint8_t* data() { return entries_.get(); }
-    const std::uint8_t* data() const { return entries_.get(); }
-    std::uint8_t operator[](std::size_t i) const { return entries_.get()[i]; }
+    std::size_t size() const { return entries_.size(); }
+    std::uint8_t* data() { return entries_.empty() ? nullptr : entries_.data(); }
+    const std::uint8_t* data() const { return entries_.empty() ? nullptr : entries_.data(); }
+    std::uint8_t operator[](std::size_t i) const { return entries_[i]; }
 
 private:
-    using Entries = std::unique_ptr<std::uint8_t, pass::LargeDelete<std::uint8_t>>;
+    using Entries = std::vector<std::uint8_t, pass::UnsetAllocator<std::uint8_t>>;
     Entries entries_;
-    std::size_t size_ = 0;
 };

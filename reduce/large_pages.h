@@ -7,6 +7,9 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
+#include <new>
+#include <utility>
 
 namespace pass {
 
@@ -28,5 +31,41 @@ struct LargeDelete {
     std::size_t bytes = 0;
     void operator()(T* data) const noexcept { freeLarge(data, bytes, alignof(T)); }
 };
+
+// The standard allocator, except that a vector of it given only a size
+// leaves its elements unset (for tables that their workers clear, or that
+// are written whole), and that its memory comes from allocateLarge.
+template <typename T>
+struct UnsetAllocator : std::allocator<T> {
+    using value_type = T;
+    template <typename U>
+    struct rebind {
+        using other = UnsetAllocator<U>;
+    };
+    UnsetAllocator() = default;
+    template <typename U>
+    UnsetAllocator(const UnsetAllocator<U>&) {}
+    T* allocate(std::size_t n) {
+        if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_alloc();
+        return static_cast<T*>(allocateLarge(n * sizeof(T), alignof(T)));
+    }
+    void deallocate(T* p, std::size_t n) noexcept { freeLarge(p, n * sizeof(T), alignof(T)); }
+    template <typename U>
+    void construct(U* p) {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+template <typename T, typename U>
+bool operator==(const UnsetAllocator<T>&, const UnsetAllocator<U>&) {
+    return true;
+}
+template <typename T, typename U>
+bool operator!=(const UnsetAllocator<T>&, const UnsetAllocator<U>&) {
+    return false;
+}
 
 }  // namespace pass

@@ -17,10 +17,8 @@
 #include "reduce_image.h"
 #include "text_sink.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <new>
 #include <utility>
 #include <vector>
 
@@ -47,46 +45,11 @@ struct ColorCount {
     std::uint32_t count;
 };
 
-// The standard allocator, except that a vector of it given only a size
-// leaves its elements unset (the census then clears its colours on all its
-// workers at once, instead of on the calling thread alone), and that from
-// 1 MB up its memory lies on large pages (large_pages.h): the colours of a
-// picture of millions of colours are up to 128 MB, which on 4 KB pages took
-// 32 000 page faults to clear, two thirds of the census.
-template <typename T>
-struct UnsetAllocator : std::allocator<T> {
-    using value_type = T;
-    template <typename U>
-    struct rebind {
-        using other = UnsetAllocator<U>;
-    };
-    UnsetAllocator() = default;
-    template <typename U>
-    UnsetAllocator(const UnsetAllocator<U>&) {}
-    T* allocate(std::size_t n) {
-        if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_alloc();
-        return static_cast<T*>(allocateLarge(n * sizeof(T), alignof(T)));
-    }
-    void deallocate(T* p, std::size_t n) noexcept { freeLarge(p, n * sizeof(T), alignof(T)); }
-    template <typename U>
-    void construct(U* p) {
-        ::new (static_cast<void*>(p)) U;
-    }
-    template <typename U, typename... Args>
-    void construct(U* p, Args&&... args) {
-        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-    }
-};
-template <typename T, typename U>
-bool operator==(const UnsetAllocator<T>&, const UnsetAllocator<U>&) {
-    return true;
-}
-template <typename T, typename U>
-bool operator!=(const UnsetAllocator<T>&, const UnsetAllocator<U>&) {
-    return false;
-}
-
-// The census's colours: 8 bytes each, up to 128 MB.
+// The census's colours: 8 bytes each, up to 128 MB, left unset when made (the
+// census clears them on all its workers at once, instead of on the calling
+// thread alone) and on large pages: on 4 KB pages the colours of a picture of
+// millions of colours took 32 000 page faults to clear, two thirds of the
+// census.
 using ColorList = std::vector<ColorCount, UnsetAllocator<ColorCount>>;
 
 // The weighted blue difference of the distance, trunc(d x 0.6), computed as

@@ -9,32 +9,24 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <memory>
-#include <new>
+#include <vector>
 
 namespace pass {
 
 template <typename T>
 class WorkerTable {
 public:
-    explicit WorkerTable(std::size_t count)
-        : values_(static_cast<T*>(allocateLarge(bytesOf(count), alignof(T))), LargeDelete<T>{bytesOf(count)}), count_(count) {}
+    explicit WorkerTable(std::size_t count) : values_(count) {}
 
     // On the worker's thread, before the first use.
-    void fill(T value) { std::fill(values_.get(), values_.get() + count_, value); }
+    void fill(T value) { std::fill(values_.begin(), values_.end(), value); }
 
-    T& operator[](std::size_t i) { return values_.get()[i]; }
-    const T& operator[](std::size_t i) const { return values_.get()[i]; }
-    T* data() { return values_.get(); }
+    T& operator[](std::size_t i) { return values_[i]; }
+    const T& operator[](std::size_t i) const { return values_[i]; }
+    T* data() { return values_.data(); }
 
 private:
-    static std::size_t bytesOf(std::size_t count) {
-        if (count > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_alloc();
-        return count * sizeof(T);
-    }
-
-    std::unique_ptr<T, LargeDelete<T>> values_;  // left unwritten until fill
-    std::size_t count_;
+    std::vector<T, UnsetAllocator<T>> values_;  // left unwritten until fill
 };
 
 }  // namespace pass

@@ -1,5 +1,4 @@
 #include "large_pages.h"
-#include "pass.h"
 
 #include <gtest/gtest.h>
 
